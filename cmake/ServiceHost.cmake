@@ -1,0 +1,27 @@
+# The service's host lands inside a quoted browser argument and a registry
+# value name, so it must be a plain DNS host name: letters, digits and
+# hyphens in labels of 1 to 63 characters, joined by dots, 253 at most.
+# Sets `out_error` to why `host` is refused, or to "" when it is fine.
+function(service_host_error host out_error)
+  set(label "[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?")
+  string(LENGTH "${host}" length)
+  set(error "")
+  if(length EQUAL 0)
+    set(error "is empty")
+  elseif(length GREATER 253)
+    set(error "is longer than 253 characters")
+  elseif(NOT host MATCHES "^[A-Za-z0-9.-]+$")
+    set(error "may hold only letters, digits, hyphens and dots")
+  elseif(NOT host MATCHES "^${label}(\\.${label})*$")
+    set(error "needs labels joined by single dots, none beginning or ending with a hyphen")
+  else()
+    string(REGEX MATCHALL "[^.]+" labels "${host}")
+    foreach(each IN LISTS labels)
+      string(LENGTH "${each}" label_length)
+      if(label_length GREATER 63)
+        set(error "has a label longer than 63 characters")
+      endif()
+    endforeach()
+  endif()
+  set(${out_error} "${error}" PARENT_SCOPE)
+endfunction()

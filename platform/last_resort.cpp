@@ -1,0 +1,40 @@
+#include "platform/last_resort.h"
+
+#include <exception>
+#include <string>
+
+#include "setup/failure_report.h"
+#include "setup/texts.h"
+
+namespace platform {
+namespace {
+
+void ShowUncaughtFailure(SystemServices& system, const std::string& kindName, const void* place,
+                         const std::string& message) {
+  system.ShowMessage(setup::UncaughtFailureText(system, kindName, place, message),
+                     setup::FailureCaption, kMbTaskModal | kMbIconError);
+}
+
+}  // namespace
+
+int RunWithLastResort(SystemServices& system, int (*run)(SystemServices&)) {
+  // Each catch is reached only after `run` has unwound, so the registry and
+  // every COM object it held are already released when the message shows.
+  try {
+    try {
+      return run(system);
+    } catch (const SystemFailure& failure) {
+      ShowUncaughtFailure(system, setup::FailureKindName(failure.FailureKind), failure.Place,
+                          setup::FailureMessage(system, failure));
+    } catch (const std::exception& error) {
+      ShowUncaughtFailure(system, setup::OtherErrorKindName, nullptr, error.what());
+    } catch (...) {
+      ShowUncaughtFailure(system, setup::OtherErrorKindName, nullptr, "");
+    }
+  } catch (...) {
+    // Reporting failed too (out of memory, say): the exit code still tells.
+  }
+  return 1;
+}
+
+}  // namespace platform

@@ -1,0 +1,78 @@
+#include "encoding.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <stdexcept>
+#include <string>
+
+namespace testing_encoding {
+namespace {
+
+std::string CharsetName(unsigned codePage) { return "CP" + std::to_string(codePage); }
+
+// Converts as far as it can; `stopped` tells where it could not go on.
+std::string Convert(std::string_view input, const std::string& from, const std::string& to,
+                    std::size_t* stopped) {
+  iconv_t cd = iconv_open(to.c_str(), from.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no iconv for " + from);
+  std::string out(input.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(input.data());
+  std::size_t inLeft = input.size();
+  char* outPtr = out.data();
+  std::size_t outLeft = out.size();
+  const std::size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  *stopped = result == static_cast<std::size_t>(-1) ? input.size() - inLeft : input.size();
+  return out;
+}
+
+}  // namespace
+
+std::string ToUtf8(std::string_view bytes, unsigned codePage) {
+  std::string out;
+  while (!bytes.empty()) {
+    std::size_t stopped = 0;
+    out += Convert(bytes, CharsetName(codePage), "UTF-8", &stopped);
+    if (stopped >= bytes.size()) break;
+    static const char hex[] = "0123456789ABCDEF";
+    const auto bad = static_cast<unsigned char>(bytes[stopped]);
+    out += "\\x";
+    out += hex[bad >> 4];
+    out += hex[bad & 15];
+    bytes.remove_prefix(stopped + 1);
+  }
+  return out;
+}
+
+std::string FromUtf8(std::string_view utf8, unsigned codePage) {
+  std::size_t stopped = 0;
+  std::string out = Convert(utf8, "UTF-8", CharsetName(codePage), &stopped);
+  if (stopped != utf8.size()) throw std::runtime_error("not representable: " + std::string(utf8));
+  return out;
+}
+
+std::u16string Utf16FromBytes(std::string_view bytes, unsigned codePage) {
+  std::size_t stopped = 0;
+  const std::string raw = Convert(bytes, CharsetName(codePage), "UTF-16LE", &stopped);
+  std::u16string out;
+  for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
+    out += static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
+                                 static_cast<unsigned char>(raw[i + 1]) << 8);
+  }
+  if (stopped != bytes.size()) out += u'\uFFFD';  // as Windows marks what it cannot map
+  return out;
+}
+
+std::string Utf8FromUtf16(const std::u16string& text) {
+  std::string raw;
+  for (char16_t c : text) {
+    raw += static_cast<char>(c & 0xFF);
+    raw += static_cast<char>(c >> 8);
+  }
+  std::size_t stopped = 0;
+  return Convert(raw, "UTF-16LE", "UTF-8", &stopped);
+}
+
+}  // namespace testing_encoding

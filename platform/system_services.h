@@ -64,7 +64,7 @@ struct OpenDialogSettings {
   std::string Filter;       // entries separated by zero bytes, ending in two
   std::uint32_t FilterIndex = 0;  // 1 selects the first entry
   std::string InitialDir;   // passed as a text, even when empty
-  std::string Title;        // passed as a text, even when empty
+  std::string Title;        // empty: the system's own title
   std::uint32_t MaxFile = 0;  // room for the chosen path, with its zero
   std::uint32_t Flags = 0;
 };

@@ -43,7 +43,9 @@ class Win32OpenDialog final : public OpenFileDialog {
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = settings.MaxFile;
     dialog.lpstrInitialDir = settings.InitialDir.c_str();
-    dialog.lpstrTitle = settings.Title.c_str();
+    // An empty title must reach the dialog as none at all: given an empty text,
+    // some implementations (Wine among them) show a caption-less window.
+    dialog.lpstrTitle = settings.Title.empty() ? nullptr : settings.Title.c_str();
     dialog.Flags = settings.Flags;
     if (!GetOpenFileNameA(&dialog)) return std::nullopt;
     // The dialog leaves the path zero-terminated inside the buffer.

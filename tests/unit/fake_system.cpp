@@ -116,6 +116,7 @@ class FakeLink final : public platform::ShellLink {
   bool Save(const std::u16string& path) override {
     const std::string utf8 = testing_encoding::Utf8FromUtf16(path);
     system_.Record("Save " + utf8);
+    system_.SavePaths.push_back(path);
     // The shell cannot create the file in a folder that does not exist.
     const std::size_t slash = utf8.rfind('\\');
     const std::string folder = slash == std::string::npos ? "" : utf8.substr(0, slash);

@@ -64,6 +64,7 @@ class FakeSystem final : public platform::SystemServices {
   std::vector<std::string> Calls;
   std::optional<platform::OpenDialogSettings> DialogSettings;
   std::map<std::string, SavedLink> SavedLinks;  // by UTF-8 path as saved
+  std::vector<std::u16string> SavePaths;        // every save's path, exactly as passed
   // Message boxes as shown: raw bytes of text and caption, and the style.
   struct Message {
     std::string Text;

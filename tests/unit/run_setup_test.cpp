@@ -217,6 +217,12 @@ TEST(RunSetup, ShortcutNameSurvivesAWesternCodePage) {
   ASSERT_EQ(0, setup::RunSetup(system));
   ASSERT_EQ(1u, system.SavedLinks.size());
   EXPECT_EQ("C:\\Users\\Zoë\\Desktop\\Lumidor トップメニュー.lnk", system.SavedLinks.begin()->first);
+  // The UTF-16 the shell receives, code unit for code unit: ë from code page
+  // 1252, the katakana from 932.
+  ASSERT_EQ(1u, system.SavePaths.size());
+  EXPECT_EQ(u"C:\\Users\\Zo\u00EB\\Desktop\\Lumidor "
+            u"\u30C8\u30C3\u30D7\u30E1\u30CB\u30E5\u30FC.lnk",
+            system.SavePaths[0]);
 }
 
 // A 0x5C or 0x3A trail byte is part of its character, not a separator; the

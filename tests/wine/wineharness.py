@@ -525,6 +525,12 @@ class Case:
         self.set_value(NT_CURRENT_VERSION, "CurrentBuildNumber", REG_SZ, build)
         self.set_value(SERVICE_PACK_KEY, "CSDVersion", REG_DWORD, (sp[0] << 8) | sp[1])
 
+    # Beware: Wine's shell32 rewrites Shell Folders\Desktop (as REG_SZ) whenever
+    # it resolves the desktop folder, and explorer.exe does so when the first
+    # GUI process of a wineserver session starts. Seen: a REG_DWORD or deleted
+    # value set before the run is back to C:\users\<user>\Desktop by the time
+    # the exe reads it. A case that needs another value must set it after the
+    # session's desktop is up.
     def set_desktop_value(self, data, rtype=REG_SZ):
         self.set_value(SHELL_FOLDERS, "Desktop", rtype, data)
 

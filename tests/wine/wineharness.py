@@ -525,12 +525,10 @@ class Case:
         self.set_value(NT_CURRENT_VERSION, "CurrentBuildNumber", REG_SZ, build)
         self.set_value(SERVICE_PACK_KEY, "CSDVersion", REG_DWORD, (sp[0] << 8) | sp[1])
 
-    # Beware: Wine's shell32 rewrites Shell Folders\Desktop (as REG_SZ) whenever
-    # it resolves the desktop folder, and explorer.exe does so when the first
-    # GUI process of a wineserver session starts. Seen: a REG_DWORD or deleted
-    # value set before the run is back to C:\users\<user>\Desktop by the time
-    # the exe reads it. A case that needs another value must set it after the
-    # session's desktop is up.
+    # Wine's shell32 rewrites Shell Folders\Desktop (as REG_SZ) whenever it
+    # resolves the desktop folder, and explorer.exe does so when the first GUI
+    # process of a wineserver session starts; _start() brings the desktop up
+    # before it applies the scene, so that the exe reads the value set here.
     def set_desktop_value(self, data, rtype=REG_SZ):
         self.set_value(SHELL_FOLDERS, "Desktop", rtype, data)
 
@@ -547,6 +545,10 @@ class Case:
             self._server = subprocess.Popen(["wineserver", "-f", "-p"], env=env,
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                             start_new_session=True)
+            # Bring up the session's desktop (explorer.exe) now, so that its
+            # rewrite of Shell Folders happens before the scene is set, not
+            # during the exe's start.
+            _run(["wine", "rundll32.exe", "user32.dll,GetDesktopWindow"], env, timeout=60, check=False)
         lines = ["Windows Registry Editor Version 5.00", ""]
         for key, line in self._edits:
             lines.append("[%s]" % key)

@@ -44,3 +44,7 @@ add_test(NAME wine_platform
          COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/wine/test_platform.py
                  --exe $<TARGET_FILE:platform_tests> --work ${CMAKE_BINARY_DIR}/wine-work)
 set_tests_properties(wine_platform PROPERTIES TIMEOUT 600)
+
+add_test(NAME exe_shape
+         COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/exe/check_exe_shape.py
+                 --objdump ${CMAKE_OBJDUMP} --exe ${LUMIDOR_EXE})

@@ -7,21 +7,22 @@ add_library(platform_win32 STATIC
   platform/win32_services.cpp
   platform/win32_shell_link.cpp)
 target_link_libraries(platform_win32 PUBLIC setup_logic ole32 uuid comdlg32)
+# Every program on this layer: headers that offer nothing newer than XP, and
+# the C and C++ run-times linked in, so that it needs no MinGW DLL.
+target_compile_definitions(platform_win32 PUBLIC _WIN32_WINNT=0x0501 WINVER=0x0501)
+target_link_options(platform_win32 INTERFACE -static -static-libgcc -static-libstdc++)
 
 add_executable(setup_exe WIN32 platform/win32_main.cpp)
 set_target_properties(setup_exe PROPERTIES
   OUTPUT_NAME "${exe_name}"
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# Keep the headers from offering anything newer than XP.
 foreach(target setup_logic platform_win32 setup_exe)
-  target_compile_definitions(${target} PRIVATE _WIN32_WINNT=0x0501 WINVER=0x0501)
   target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections)
 endforeach()
 
 target_link_libraries(setup_exe PRIVATE platform_win32)
 target_link_options(setup_exe PRIVATE
-  -static -static-libgcc -static-libstdc++
   -Wl,--gc-sections -s
   -Wl,--major-subsystem-version,5,--minor-subsystem-version,1)
 
@@ -37,8 +38,6 @@ set_tests_properties(wine_first_proof PROPERTIES TIMEOUT 600)
 # The Win32 layer against the real API, as a console program run under Wine.
 add_executable(platform_tests tests/platform/win32_services_test.cpp)
 target_link_libraries(platform_tests PRIVATE platform_win32 shlwapi)
-target_compile_definitions(platform_tests PRIVATE _WIN32_WINNT=0x0501 WINVER=0x0501)
-target_link_options(platform_tests PRIVATE -static -static-libgcc -static-libstdc++)
 set_target_properties(platform_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 add_test(NAME wine_platform
          COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/wine/test_platform.py

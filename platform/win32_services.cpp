@@ -58,10 +58,6 @@ class Win32OpenDialog final : public OpenFileDialog {
 
 }  // namespace
 
-std::unique_ptr<OpenFileDialog> CreateWin32OpenDialog(HWND applicationWindow) {
-  return std::make_unique<Win32OpenDialog>(applicationWindow);
-}
-
 bool Win32Services::StartCom() { return SUCCEEDED(CoInitialize(nullptr)); }
 
 void Win32Services::StopCom() { CoUninitialize(); }
@@ -82,7 +78,7 @@ bool Win32Services::FileExists(std::string_view path) {
 }
 
 std::unique_ptr<OpenFileDialog> Win32Services::CreateOpenDialog() {
-  return CreateWin32OpenDialog(ApplicationWindow());
+  return std::make_unique<Win32OpenDialog>(ApplicationWindow());
 }
 
 HWND Win32Services::ApplicationWindow() {

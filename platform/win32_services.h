@@ -32,6 +32,5 @@ class Win32Services final : public SystemServices {
 
 std::unique_ptr<RegistryObject> OpenWin32Registry(std::string_view absolutePath);
 std::unique_ptr<ShellLink> CreateWin32ShellLink();
-std::unique_ptr<OpenFileDialog> CreateWin32OpenDialog(HWND applicationWindow);
 
 }  // namespace platform

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "check.h"
-#include "platform/registry_text.h"
 #include "platform/win32_services.h"
 #include "setup/ansi_text.h"
 

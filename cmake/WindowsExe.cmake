@@ -29,11 +29,13 @@ target_link_options(setup_exe PRIVATE
 set(LUMIDOR_EXE "$<TARGET_FILE:setup_exe>")
 
 find_program(PYTHON3 python3 REQUIRED)
-add_test(NAME wine_first_proof
-         COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/wine/test_first_proof.py
+# Every ending of a run, from the real exe in fresh prefixes, read back with
+# Wine's relay trace, lnkinfo and `wine reg query`.
+add_test(NAME wine_endings
+         COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/wine/test_endings.py
                  --exe ${LUMIDOR_EXE} --host ${ServiceHost}
                  --work ${CMAKE_BINARY_DIR}/wine-work)
-set_tests_properties(wine_first_proof PROPERTIES TIMEOUT 600)
+set_tests_properties(wine_endings PROPERTIES TIMEOUT 900)
 
 # The Win32 layer against the real API, as a console program run under Wine.
 add_executable(platform_tests tests/platform/win32_services_test.cpp)

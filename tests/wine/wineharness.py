@@ -238,6 +238,18 @@ def parse_reg_set_calls(relay):
 
 # ---------------------------------------------------------------- shortcut
 
+def shortcut_header(path):
+    """The fixed header fields of a .lnk that lnkinfo does not report reliably
+    (it has printed a show command of 0 where the file holds 1)."""
+    with open(path, "rb") as f:
+        head = f.read(0x4C)
+    if len(head) < 0x4C or head[:4] != b"\x4c\0\0\0":
+        raise HarnessError("%s has no shell link header" % path)
+    return {"show command": int.from_bytes(head[0x3C:0x40], "little"),
+            "hot key": int.from_bytes(head[0x40:0x42], "little"),
+            "icon index": int.from_bytes(head[0x38:0x3C], "little", signed=True)}
+
+
 def read_shortcut(path, code_page=932):
     """What lnkinfo reads from a .lnk: {'Local path', 'Working directory',
     'Command line arguments', ...} from its 'Link information' section.
@@ -493,6 +505,13 @@ class Case:
         with open(p, "wb") as f:
             f.write(content)
 
+    def make_folder(self, win_path):
+        """A folder (and its parents) at a C:\\ path, in place of any file there."""
+        p = self.win_path(win_path)
+        if os.path.lexists(p) and not os.path.isdir(p):
+            os.unlink(p)
+        os.makedirs(p, exist_ok=True)
+
     def desktop_listing(self):
         return sorted(os.listdir(self.desktop))
 
@@ -580,6 +599,23 @@ class Case:
 
     def allow_list(self):
         return self.export_key(ALLOW_LIST)
+
+    def query_values(self, key):
+        """{name: (type name, data text)} of one key as `wine reg query` lists it,
+        or None when the key does not exist."""
+        if not self._server or self._edits:
+            self._start()
+        p = _run(["wine", "reg", "query", key], self.env(), check=False)
+        if p.returncode != 0:
+            return None
+        text = p.stdout.decode("cp%d" % self.code_page, "replace")
+        values = {}
+        for line in text.splitlines():
+            # "    name    REG_TYPE    data": four spaces between the columns
+            m = re.match(r"^    (.*?)    (REG_[A-Z_]+)(?:    (.*))?$", line)
+            if m:
+                values[m.group(1)] = (m.group(2), m.group(3) or "")
+        return values
 
     # -- the run
 

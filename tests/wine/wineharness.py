@@ -512,6 +512,14 @@ class Case:
             os.unlink(p)
         os.makedirs(p, exist_ok=True)
 
+    def user_folder(self, name):
+        """Host path of a folder of the user's profile (Downloads, say), made if missing."""
+        p = os.path.join(_user_dir(self.prefix), name)
+        if os.path.islink(p):
+            os.unlink(p)
+        os.makedirs(p, exist_ok=True)
+        return p
+
     def desktop_listing(self):
         return sorted(os.listdir(self.desktop))
 
@@ -619,13 +627,16 @@ class Case:
 
     # -- the run
 
-    def run(self, exe, answers=(), args=(), timeout=RUN_TIMEOUT):
+    def run(self, exe, answers=(), args=(), timeout=RUN_TIMEOUT, before_answer=None, cwd=None):
         """Run exe to its end, answering its windows in order.
 
         Each answer is (caption, action[, text]): caption is the window title
         as the program passes it (matched also in the form it takes under code
         page 1252), or None for any visible window of the process; action is
         "ok" (Return), "cancel" (Escape) or "type" (focus, type text, Return).
+        before_answer(window id, window name), when given, is called as each
+        matched window is about to be answered (to take a picture of it, say).
+        cwd is the host folder the exe starts in (the case's own folder by default).
         """
         self._start()
         log = os.path.join(self.dir, "relay.log")
@@ -634,13 +645,15 @@ class Case:
         with open(log, "wb") as err:
             proc = subprocess.Popen(["wine", os.path.abspath(exe), *args], env=self.env("-all,+relay"),
                                     stdout=subprocess.DEVNULL, stderr=err, start_new_session=True,
-                                    cwd=self.dir)
+                                    cwd=cwd or self.dir)
             deadline = t0 + timeout
             handled, unexpected = set(), {}
             while proc.poll() is None and time.monotonic() < deadline:
                 shown = [w for w in self.display.windows_of(proc.pid) if w[0] not in handled]
                 hit = self._match(shown, pending[0]) if pending else None
                 if hit:
+                    if before_answer:
+                        before_answer(*hit)
                     self._answer(hit[0], pending[0])
                     handled.add(hit[0])
                     answered.append((pending.pop(0), hit[1]))

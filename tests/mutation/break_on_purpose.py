@@ -57,7 +57,7 @@ FAULTS = [
      "if (!find) return false;",
      ["folder-at-browser-path"]),
     ("the desktop value's type is not checked", "platform/registry_text.cpp",
-     "if (type != kRegSz && type != kRegExpandSz)", "if (false)",
+     "if (type != kRegSz && type != kRegExpandSz)", "if ((void)type, false)",
      ["desktop-value-dword"]),
 ]
 

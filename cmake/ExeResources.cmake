@@ -27,8 +27,10 @@ file(WRITE ${resources_out}/publisher.txt "${Publisher}")
 add_library(exe_resources OBJECT ${resources_out}/lumidor.rc)
 add_dependencies(exe_resources exe_icon)
 # The script is UTF-8 (its pragma says so); 932 is the code page of the
-# program's texts, the one the resource compiler falls back on.
-target_compile_options(exe_resources PRIVATE "SHELL:-c 932")
+# program's texts, the one the resource compiler falls back on. CMake hands
+# the resource compiler only -D and -I options unless told otherwise.
+string(APPEND CMAKE_RC_FLAG_REGEX "|^--codepage=")
+target_compile_options(exe_resources PRIVATE --codepage=932)
 # The resource compiler does not report what its script pulls in.
 set_source_files_properties(${resources_out}/lumidor.rc PROPERTIES
   OBJECT_DEPENDS "${LUMIDOR_ICON_FILE};${LUMIDOR_MANIFEST_FILE}")
@@ -60,6 +62,7 @@ add_test(NAME exe_resources_publisher_round_trip
                  --source ${CMAKE_SOURCE_DIR}
                  --toolchain ${CMAKE_TOOLCHAIN_FILE}
                  --generator ${CMAKE_GENERATOR}
+                 --cmake ${CMAKE_COMMAND}
                  --work ${CMAKE_BINARY_DIR}/publisher-round-trip)
 set_tests_properties(exe_resources_publisher_round_trip PROPERTIES TIMEOUT 300)
 
@@ -71,5 +74,6 @@ add_test(NAME exe_reproducible
                  --build ${CMAKE_BINARY_DIR}
                  --exe $<TARGET_FILE:setup_exe>
                  --target setup_exe
+                 --cmake ${CMAKE_COMMAND}
                  --work ${CMAKE_BINARY_DIR}/reproducible)
 set_tests_properties(exe_reproducible PROPERTIES TIMEOUT 900)

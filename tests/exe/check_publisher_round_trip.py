@@ -5,7 +5,7 @@ small program that carries the same resources, and runs the resource checks on
 it against the name as given here.
 
     python3 tests/exe/check_publisher_round_trip.py --source DIR --toolchain FILE
-        --generator NAME --work DIR
+        --generator NAME --work DIR [--cmake CMAKE]
 """
 
 import argparse
@@ -28,6 +28,7 @@ def main():
     ap.add_argument("--toolchain", required=True)
     ap.add_argument("--generator", default="Ninja")
     ap.add_argument("--work", required=True)
+    ap.add_argument("--cmake", default="cmake")
     args = ap.parse_args()
 
     work = os.path.abspath(args.work)
@@ -35,10 +36,10 @@ def main():
     os.makedirs(work)
     build = os.path.join(work, "build")
     steps = [
-        ["cmake", "-S", args.source, "-B", build, "-G", args.generator,
+        [args.cmake, "-S", args.source, "-B", build, "-G", args.generator,
          "-DCMAKE_TOOLCHAIN_FILE=" + args.toolchain, "-DCMAKE_BUILD_TYPE=Release",
          "-DPublisher=" + AWKWARD_NAME],
-        ["cmake", "--build", build, "--target", "resource_probe", "-j", "2"],
+        [args.cmake, "--build", build, "--target", "resource_probe", "-j", "2"],
     ]
     for step in steps:
         p = subprocess.run(step, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)

@@ -8,7 +8,7 @@ originals, in length too, so any folder name that reaches the exe shows up as
 a difference; the exe is also searched for the folders' names outright.
 
     python3 tests/exe/check_reproducible.py --source DIR --build DIR --exe EXE
-        --target TARGET --work DIR
+        --target TARGET --work DIR [--cmake CMAKE]
 """
 
 import argparse
@@ -79,6 +79,7 @@ def main():
     ap.add_argument("--exe", required=True)
     ap.add_argument("--target", required=True)
     ap.add_argument("--work", required=True)
+    ap.add_argument("--cmake", default="cmake")
     args = ap.parse_args()
     source, build = os.path.realpath(args.source), os.path.realpath(args.build)
     work = os.path.abspath(args.work)
@@ -96,7 +97,7 @@ def main():
                                              and (n == ".git" or n == "build" or
                                                   os.path.realpath(os.path.join(d, n)) == build)])
 
-    configure = ["cmake", "-S", copy, "-B", other_build]
+    configure = [args.cmake, "-S", copy, "-B", other_build]
     for name in settings:
         if name not in cache:
             continue
@@ -109,7 +110,7 @@ def main():
         configure.append("-D%s:%s=%s" % (name, kind, value))
 
     t0 = time.monotonic()
-    for step in (configure, ["cmake", "--build", other_build, "--target", args.target, "-j", "2"]):
+    for step in (configure, [args.cmake, "--build", other_build, "--target", args.target, "-j", "2"]):
         p = subprocess.run(step, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         if p.returncode != 0:
             sys.stdout.write(p.stdout.decode("utf-8", "replace")[-4000:])

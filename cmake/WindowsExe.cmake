@@ -49,3 +49,6 @@ set_tests_properties(wine_platform PROPERTIES TIMEOUT 600)
 add_test(NAME exe_shape
          COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/exe/check_exe_shape.py
                  --objdump ${CMAKE_OBJDUMP} --exe ${LUMIDOR_EXE})
+
+# The exe's version block, icon and manifest; reproducible builds; their checks.
+include(${CMAKE_SOURCE_DIR}/cmake/ExeResources.cmake)

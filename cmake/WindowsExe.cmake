@@ -75,3 +75,30 @@ add_test(NAME wine_dll_hardening
                  --exe ${LUMIDOR_EXE} --probe $<TARGET_FILE:dll_search_probe>
                  --planted $<TARGET_FILE:planted_dll> --work ${CMAKE_BINARY_DIR}/wine-work)
 set_tests_properties(wine_dll_hardening PROPERTIES TIMEOUT 600)
+
+# ---- Authenticode signing (optional) -------------------------------------------
+# With SigningCertificate and SigningKey set, the exe is signed and verified
+# right after it is linked; unset (the default), it stays unsigned.
+find_program(OSSLSIGNCODE osslsigncode)
+if(SigningCertificate)
+  if(NOT OSSLSIGNCODE)
+    message(FATAL_ERROR "Signing needs osslsigncode (scripts/install-deps installs it).")
+  endif()
+  add_custom_command(TARGET setup_exe POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DOSSLSIGNCODE=${OSSLSIGNCODE} -DEXE=$<TARGET_FILE:setup_exe>
+            -DCERT=${SigningCertificate} -DKEY=${SigningKey}
+            -DPASSWORD_FILE=${SigningKeyPasswordFile} "-DDESCRIPTION=Lumidor for IE"
+            -P ${CMAKE_SOURCE_DIR}/cmake/SignExe.cmake
+    VERBATIM)
+endif()
+
+# Signs a copy of the exe with throwaway certificates through SignExe.cmake
+# and runs the signed copy under Wine.
+find_program(OPENSSL openssl)
+add_test(NAME exe_signing
+         COMMAND ${PYTHON3} ${CMAKE_SOURCE_DIR}/tests/exe/test_signing.py
+                 --exe ${LUMIDOR_EXE} --objdump ${CMAKE_OBJDUMP}
+                 --osslsigncode ${OSSLSIGNCODE} --openssl ${OPENSSL} --cmake ${CMAKE_COMMAND}
+                 --sign-script ${CMAKE_SOURCE_DIR}/cmake/SignExe.cmake
+                 --host ${ServiceHost} --work ${CMAKE_BINARY_DIR}/wine-work)
+set_tests_properties(exe_signing PROPERTIES TIMEOUT 600)

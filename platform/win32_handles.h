@@ -28,6 +28,13 @@ struct WindowTraits {
 };
 using UniqueWindow = Unique<WindowTraits>;
 
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle module) { FreeLibrary(module); }
+};
+using UniqueModule = Unique<ModuleTraits>;
+
 template <class Interface>
 struct ComTraits {
   using Handle = Interface*;

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "platform/dll_hardening.h"
 #include "platform/last_resort.h"
 #include "platform/win32_services.h"
 #include "setup/run_setup.h"
@@ -14,6 +15,9 @@ void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Before anything can load a DLL by name: the folder this program was
+  // downloaded to must not supply one.
+  const platform::DllSearchHardening dll_search = platform::HardenDllSearch();
   platform::Win32Services system;
   return platform::RunWithLastResort(system, &setup::RunSetup);
 }

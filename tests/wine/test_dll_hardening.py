@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+"""The exe narrows the DLL search before anything else, and the narrowing
+keeps a DLL saved next to it (as in a Downloads folder) from being loaded.
+
+1. A console probe, copied into a "Downloads" folder beside a marker DLL named
+   uxtheme.dll, takes the hardening's steps one by one and then loads
+   uxtheme.dll by name. With no step, or with only the current folder dropped,
+   Wine loads the planted DLL (so the plant works at all); with the fallback
+   that older Windows get (current folder dropped, system DLLs preloaded) and
+   with the full hardening it loads the system's own.
+2. The shipped exe, run from that folder with a relay trace, calls
+   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) before its first
+   dialog or message box, and still completes: one completion message box,
+   the shortcut saved on the Desktop, exit code 0.
+
+Under Wine the planted DLL cannot be shown to be kept out of the real exe's
+run: the DLLs Wine loads by name after the exe's entry point are delay-loaded
+imports of its own system DLLs, which Wine's loader resolves with the
+process's startup search path whatever SetDefaultDllDirectories said, and
+uxtheme.dll is loaded while the exe's imports are being set up, before any
+of its code runs.
+
+    python3 tests/wine/test_dll_hardening.py --exe EXE --probe PROBE --planted DLL --work DIR
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import wineharness as wh  # noqa: E402
+
+PLANTED_NAME = "uxtheme.dll"
+LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
+DONE_TEXT = "設定が終了しました。".encode("cp932")
+
+# The loader calls to watch besides the harness's own; kernel32 forwards both
+# to kernelbase, and which of the two Wine names in the trace depends on how
+# the function was found, so both are listed.
+LOADER_RELAY = ("kernel32.SetDefaultDllDirectories;kernelbase.SetDefaultDllDirectories;"
+                "kernel32.SetDllDirectoryW;kernelbase.SetDllDirectoryW")
+WINE_DEBUG_KEY = r"HKEY_CURRENT_USER\Software\Wine\Debug"
+
+# mode, what the probe prints about the search, which uxtheme.dll it must load
+PROBE_ROWS = [
+    ("none",                None,                  "planted"),
+    ("drop-current-folder", "dropped: 1",          "planted"),
+    ("fallback",            "dropped: 1",          "system"),
+    ("harden",              "search: system-only", "system"),
+]
+
+
+class PlantedCase(wh.Case):
+    """A case whose Wine prefers a native uxtheme.dll wherever the search finds one."""
+
+    def env(self, debug="-all"):
+        env = super().env(debug)
+        env["WINEDLLOVERRIDES"] += ";uxtheme=n,b"
+        return env
+
+    def downloads(self):
+        path = os.path.join(self.dir, "Downloads")
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    def plant(self, planted):
+        folder = self.downloads()
+        shutil.copy(planted, os.path.join(folder, PLANTED_NAME))
+        marker = os.path.join(folder, PLANTED_NAME + ".loaded")
+        if os.path.exists(marker):
+            os.unlink(marker)
+        return marker
+
+
+def check_probe(args, template):
+    problems = []
+    with PlantedCase(template, os.path.join(args.work, "cases", "dll-search-probe"), None) as case:
+        case._start()
+        probe = os.path.join(case.downloads(), "dll_search_probe.exe")
+        shutil.copy(args.probe, probe)
+        for mode, search_line, want in PROBE_ROWS:
+            marker = case.plant(args.planted)
+            p = subprocess.run(["wine", probe, mode], env=case.env(), stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, timeout=120, cwd=case.dir)
+            out = p.stdout.decode("utf-8", "replace").replace("\r", "")
+            loaded = re.search(r"^loaded: (.*)$", out, re.M)
+            loaded = loaded.group(1) if loaded else None
+            print("  probe %-20s -> %s" % (mode, " | ".join(out.split("\n")).strip(" |")))
+            if p.returncode != 0:
+                problems.append("probe %s: exit code %d" % (mode, p.returncode))
+                continue
+            if search_line and search_line not in out.split("\n"):
+                problems.append("probe %s: printed %r, want a line %r" % (mode, out, search_line))
+            in_system = bool(loaded) and loaded.lower().startswith("c:\\windows\\system32\\")
+            in_downloads = bool(loaded) and loaded.lower().endswith("\\downloads\\" + PLANTED_NAME)
+            if want == "planted" and not (in_downloads and os.path.exists(marker)):
+                problems.append("probe %s: loaded %r (marker %s), want the planted DLL; without it "
+                                "this check proves nothing" % (mode, loaded, os.path.exists(marker)))
+            if want == "system" and not (in_system and not os.path.exists(marker)):
+                problems.append("probe %s: loaded %r (marker %s), want the system's own"
+                                % (mode, loaded, os.path.exists(marker)))
+    return problems
+
+
+def first_call_line(relay, names):
+    for i, line in enumerate(relay.split(b"\n")):
+        if any(re.match(rb"^[0-9a-f]+:Call " + re.escape(n.encode()) + rb"\(", line, re.I) for n in names):
+            return i, line
+    return None, None
+
+
+def check_exe(args, template, display):
+    problems = []
+    with PlantedCase(template, os.path.join(args.work, "cases", "dll-search-exe"), display) as case:
+        case.set_value(WINE_DEBUG_KEY, "RelayInclude", wh.REG_SZ, wh.RELAY_INCLUDE + ";" + LOADER_RELAY)
+        case.plant(args.planted)
+        exe = os.path.join(case.downloads(), os.path.basename(args.exe))
+        shutil.copy(args.exe, exe)
+        res = case.run(exe, answers=[("確認", "ok")])
+        print("  exe ran in %.1f s, log %s" % (res.seconds, res.log_path))
+
+        at, line = first_call_line(res.relay, ["kernel32.SetDefaultDllDirectories",
+                                               "kernelbase.SetDefaultDllDirectories"])
+        if line is None:
+            problems.append("SetDefaultDllDirectories was never called")
+        else:
+            m = re.search(rb"SetDefaultDllDirectories\(([0-9a-f]+)\)", line, re.I)
+            if not m or int(m.group(1), 16) != LOAD_LIBRARY_SEARCH_SYSTEM32:
+                problems.append("SetDefaultDllDirectories called as %r, want flags 00000800" % line)
+            ui_at, ui_line = first_call_line(res.relay, ["user32.MessageBoxA", "comdlg32.GetOpenFileNameA"])
+            if ui_at is not None and ui_at < at:
+                problems.append("%r came before SetDefaultDllDirectories" % ui_line)
+        _, fallback = first_call_line(res.relay, ["kernel32.SetDllDirectoryW", "kernelbase.SetDllDirectoryW"])
+        if fallback is not None:
+            problems.append("the fallback ran although SetDefaultDllDirectories exists: %r" % fallback)
+
+        if res.exit_code != 0:
+            problems.append("exit code %r, want 0 (windows left: %r)" % (res.exit_code, res.stray_windows))
+        boxes = [b.text for b in res.message_boxes]
+        if boxes != [DONE_TEXT]:
+            problems.append("message boxes %r, want only the completion message"
+                            % [b.decoded(932) for b in res.message_boxes])
+        if case.desktop_listing() != [wh.SHORTCUT_NAME]:
+            problems.append("Desktop holds %r, want only %r" % (case.desktop_listing(), wh.SHORTCUT_NAME))
+    return problems
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--exe", required=True)
+    ap.add_argument("--probe", required=True)
+    ap.add_argument("--planted", required=True)
+    ap.add_argument("--work", required=True)
+    ap.add_argument("--cache", default=os.environ.get("WINE_TEMPLATE_CACHE"))
+    args = ap.parse_args()
+    for name in ("exe", "probe", "planted", "work"):
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+
+    t0 = time.monotonic()
+    template = wh.ensure_template(args.cache or os.path.join(args.work, "cache"))
+    passed = failed = 0
+    with wh.Display() as display:
+        for name, check in [("probe: planted DLL vs. each hardening step", lambda: check_probe(args, template)),
+                            ("exe: hardened first, run completes", lambda: check_exe(args, template, display))]:
+            try:
+                problems = check()
+            except (wh.HarnessError, subprocess.TimeoutExpired) as e:
+                problems = ["harness: %s" % e]
+            if problems:
+                failed += 1
+                print("FAIL %s:" % name)
+                for p in problems:
+                    print("    %s" % p)
+            else:
+                passed += 1
+                print("ok   %s" % name)
+    print("total %.1f s" % (time.monotonic() - t0))
+    print("%d passed, %d failed" % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

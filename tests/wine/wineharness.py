@@ -433,6 +433,7 @@ class RunResult:
     stray_windows: list        # names of windows of the process left when it timed out
     seconds: float
     log_path: str = ""
+    answer_seconds: tuple = ()  # when each answer was sent, in seconds after the start
 
     @property
     def timed_out(self):
@@ -627,7 +628,8 @@ class Case:
 
     # -- the run
 
-    def run(self, exe, answers=(), args=(), timeout=RUN_TIMEOUT, before_answer=None, cwd=None):
+    def run(self, exe, answers=(), args=(), timeout=RUN_TIMEOUT, before_answer=None, cwd=None,
+            debug="-all,+relay"):
         """Run exe to its end, answering its windows in order.
 
         Each answer is (caption, action[, text]): caption is the window title
@@ -637,13 +639,15 @@ class Case:
         before_answer(window id, window name), when given, is called as each
         matched window is about to be answered (to take a picture of it, say).
         cwd is the host folder the exe starts in (the case's own folder by default).
+        debug is the run's WINEDEBUG: message_boxes, open_dialog_calls and
+        reg_set_calls are read from the relay trace that the default turns on.
         """
         self._start()
         log = os.path.join(self.dir, "relay.log")
         t0 = time.monotonic()
-        answered, pending, stray = [], list(answers), []
+        answered, pending, stray, answer_times = [], list(answers), [], []
         with open(log, "wb") as err:
-            proc = subprocess.Popen(["wine", os.path.abspath(exe), *args], env=self.env("-all,+relay"),
+            proc = subprocess.Popen(["wine", os.path.abspath(exe), *args], env=self.env(debug),
                                     stdout=subprocess.DEVNULL, stderr=err, start_new_session=True,
                                     cwd=cwd or self.dir)
             deadline = t0 + timeout
@@ -654,6 +658,7 @@ class Case:
                 if hit:
                     if before_answer:
                         before_answer(*hit)
+                    answer_times.append(time.monotonic() - t0)
                     self._answer(hit[0], pending[0])
                     handled.add(hit[0])
                     answered.append((pending.pop(0), hit[1]))
@@ -677,7 +682,7 @@ class Case:
             relay = f.read()
         return RunResult(code, relay, parse_message_boxes(relay),
                          count_calls(relay, "comdlg32.GetOpenFileNameA"), parse_reg_set_calls(relay),
-                         answered, pending, stray, time.monotonic() - t0, log)
+                         answered, pending, stray, time.monotonic() - t0, log, tuple(answer_times))
 
     def _match(self, shown, answer):
         caption = answer[0]

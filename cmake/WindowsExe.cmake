@@ -3,16 +3,18 @@
 set(exe_name "Lumidor Install for IE")
 
 add_library(platform_win32 STATIC
+  platform/dll_hardening.cpp
   platform/win32_registry.cpp
   platform/win32_services.cpp
   platform/win32_shell_link.cpp)
-target_link_libraries(platform_win32 PUBLIC setup_logic ole32 uuid comdlg32)
+# comdlg32 is not linked: the file-open dialog loads it when it is needed.
+target_link_libraries(platform_win32 PUBLIC setup_logic ole32 uuid)
 # Every program on this layer: headers that offer nothing newer than XP, and
 # the C and C++ run-times linked in, so that it needs no MinGW DLL.
 target_compile_definitions(platform_win32 PUBLIC _WIN32_WINNT=0x0501 WINVER=0x0501)
 target_link_options(platform_win32 INTERFACE -static -static-libgcc -static-libstdc++)
 
-add_executable(setup_exe WIN32 platform/win32_main.cpp platform/dll_hardening.cpp)
+add_executable(setup_exe WIN32 platform/win32_main.cpp)
 set_target_properties(setup_exe PROPERTIES
   OUTPUT_NAME "${exe_name}"
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
@@ -71,7 +73,7 @@ target_link_options(planted_dll PRIVATE -static -static-libgcc -static-libstdc++
 set_target_properties(planted_dll PROPERTIES
   OUTPUT_NAME planted PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test-builds)
 
-add_executable(dll_search_probe tests/wine/dll_search_probe.cpp platform/dll_hardening.cpp)
+add_executable(dll_search_probe tests/wine/dll_search_probe.cpp)
 target_link_libraries(dll_search_probe PRIVATE platform_win32)
 set_target_properties(dll_search_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test-builds)
 

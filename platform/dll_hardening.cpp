@@ -49,20 +49,20 @@ bool DropCurrentFolderFromDllSearch() noexcept {
   return set_dll_directory && set_dll_directory(L"");
 }
 
-PreloadedDlls PreloadSystemDlls() noexcept {
-  PreloadedDlls loaded;
+UniqueModule LoadSystemDll(const wchar_t* name) noexcept {
   wchar_t path[MAX_PATH];
   const UINT folder_length = GetSystemDirectoryW(path, MAX_PATH);
-  if (folder_length == 0 || folder_length >= MAX_PATH) return loaded;
-  for (std::size_t i = 0; i < kPreloadedDllCount; ++i) {
-    const wchar_t* name = kLateSystemDlls[i];
-    if (folder_length + 1 + std::wcslen(name) >= MAX_PATH) continue;
-    path[folder_length] = L'\\';
-    std::wcscpy(path + folder_length + 1, name);
-    // The altered search path makes the DLL's own imports come from the
-    // system folder too, not from the program's folder.
-    loaded[i].reset(LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-  }
+  if (folder_length == 0 || folder_length + 1 + std::wcslen(name) >= MAX_PATH) return UniqueModule();
+  path[folder_length] = L'\\';
+  std::wcscpy(path + folder_length + 1, name);
+  // The altered search path makes the DLL's own imports come from the
+  // system folder too, not from the program's folder.
+  return UniqueModule(LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+PreloadedDlls PreloadSystemDlls() noexcept {
+  PreloadedDlls loaded;
+  for (std::size_t i = 0; i < kPreloadedDllCount; ++i) loaded[i] = LoadSystemDll(kLateSystemDlls[i]);
   return loaded;
 }
 

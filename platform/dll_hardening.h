@@ -47,4 +47,10 @@ bool DropCurrentFolderFromDllSearch() noexcept;
 // the program's folder. Names the system lacks are skipped.
 PreloadedDlls PreloadSystemDlls() noexcept;
 
+// Loads one DLL by full path from the system folder (its own imports come
+// from there too); empty when the folder or the DLL cannot be had. For DLLs
+// the program needs only now and then, so that they are loaded after the
+// search is narrowed, and only when wanted.
+UniqueModule LoadSystemDll(const wchar_t* name) noexcept;
+
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/win32_services.h"
 
+#include "platform/dll_hardening.h"
 #include "platform/registry_text.h"
 
 #include <commdlg.h>
@@ -29,11 +30,20 @@ struct LocalMemoryTraits {
   static void Close(Handle memory) { LocalFree(memory); }
 };
 
+// Most runs never show the dialog, so its DLL (and the many it brings along)
+// is loaded only for the dialog's lifetime, from the system folder, after the
+// DLL search has been narrowed: not by the loader before the program starts.
 class Win32OpenDialog final : public OpenFileDialog {
  public:
-  explicit Win32OpenDialog(HWND owner) : owner_(owner) {}
+  explicit Win32OpenDialog(HWND owner) : owner_(owner), comdlg32_(LoadSystemDll(L"comdlg32.dll")) {}
 
   std::optional<std::string> Execute(const OpenDialogSettings& settings) override {
+    using GetOpenFileNameAFn = BOOL(WINAPI*)(OPENFILENAMEA*);
+    const auto get_open_file_name = comdlg32_ ? reinterpret_cast<GetOpenFileNameAFn>(reinterpret_cast<void*>(
+                                                    GetProcAddress(comdlg32_.get(), "GetOpenFileNameA")))
+                                              : nullptr;
+    // A dialog that cannot be shown returns no file, as a failed one does.
+    if (!get_open_file_name) return std::nullopt;
     std::vector<char> file(settings.MaxFile, '\0');
     OPENFILENAMEA dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -47,13 +57,14 @@ class Win32OpenDialog final : public OpenFileDialog {
     // some implementations (Wine among them) show a caption-less window.
     dialog.lpstrTitle = settings.Title.empty() ? nullptr : settings.Title.c_str();
     dialog.Flags = settings.Flags;
-    if (!GetOpenFileNameA(&dialog)) return std::nullopt;
+    if (!get_open_file_name(&dialog)) return std::nullopt;
     // The dialog leaves the path zero-terminated inside the buffer.
     return std::string(file.data(), std::find(file.begin(), file.end(), '\0') - file.begin());
   }
 
  private:
   HWND owner_;
+  UniqueModule comdlg32_;
 };
 
 }  // namespace

@@ -35,6 +35,9 @@ def start_case(template, display, build, name, pictures):
     case = wh.Case(template, os.path.join(build, name), display, lang="ja_JP.UTF-8")
     case.set_windows_version("5.1", "Service Pack 2", "2600")
     if pictures:
+        # a grab of an unmanaged window (the harness's default, which saves
+        # Wine's wait for a window manager) never returns; keep them managed
+        case.set_value(X11_DRIVER, "Managed", wh.REG_SZ, "Y")
         case.set_value(X11_DRIVER, "Decorated", wh.REG_SZ, "N")
         # the frame's buttons are drawn with Wine's Marlett font, which a
         # prefix booted before fonts-wine was installed does not have

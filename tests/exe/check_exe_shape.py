@@ -11,9 +11,10 @@ import re
 import subprocess
 import sys
 
-# The system's own DLLs this program may use; compared without regard to case.
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "comdlg32.dll", "ole32.dll",
-               "msvcrt.dll"}
+# The system's own DLLs this program may import; compared without regard to
+# case. comdlg32 is not among them: the file-open dialog loads it from the
+# system folder when it is shown, after the DLL search has been narrowed.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "ole32.dll", "msvcrt.dll"}
 
 
 def main():

@@ -12,13 +12,14 @@ keeps a DLL saved next to it (as in a Downloads folder) from being loaded.
    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) before its first
    dialog or message box, and still completes: one completion message box,
    the shortcut saved on the Desktop, exit code 0.
+3. The shipped exe, run from that folder on a machine without the browser,
+   shows the file-open dialog, whose DLLs load uxtheme.dll by name: the
+   system's own is loaded, and the planted one never is.
 
-Under Wine the planted DLL cannot be shown to be kept out of the real exe's
-run: the DLLs Wine loads by name after the exe's entry point are delay-loaded
-imports of its own system DLLs, which Wine's loader resolves with the
-process's startup search path whatever SetDefaultDllDirectories said, and
-uxtheme.dll is loaded while the exe's imports are being set up, before any
-of its code runs.
+The exe does not import the dialog's DLL (comdlg32); it loads it from the
+system folder when the dialog is wanted, after the search has been narrowed.
+Imported, it would pull in uxtheme.dll while Wine sets up the exe's imports,
+before any of the exe's code runs, and the planted one would win.
 
     python3 tests/wine/test_dll_hardening.py --exe EXE --probe PROBE --planted DLL --work DIR
 """
@@ -149,6 +150,36 @@ def check_exe(args, template, display):
     return problems
 
 
+def loaded_from(trace, dll):
+    """Paths from which Wine's +loaddll trace says dll was loaded."""
+    return [m.group(1).decode("latin-1").replace("\\\\", "\\") for m in
+            re.finditer(rb'trace:loaddll:\w+ Loaded L"([^"]*\\' + re.escape(dll.encode()) + rb')"', trace, re.I)]
+
+
+def check_exe_dialog(args, template, display):
+    problems = []
+    with PlantedCase(template, os.path.join(args.work, "cases", "dll-search-dialog"), display) as case:
+        marker = case.plant(args.planted)
+        case.remove_file()
+        exe = os.path.join(case.downloads(), os.path.basename(args.exe))
+        shutil.copy(args.exe, exe)
+        res = case.run(exe, answers=[("開く", "cancel"), ("エラー", "ok")], cwd=case.downloads(),
+                       debug="-all,+relay,+loaddll")
+        print("  exe with the dialog ran in %.1f s, log %s" % (res.seconds, res.log_path))
+        if res.open_dialog_calls != 1 or res.exit_code != 0 or res.unanswered:
+            problems.append("the dialog run did not end as a cancelled one: GetOpenFileNameA %d time(s), "
+                            "exit code %r, never showed %r" % (res.open_dialog_calls, res.exit_code,
+                                                               [a[0] for a in res.unanswered]))
+        paths = loaded_from(res.relay, PLANTED_NAME)
+        if not paths:
+            problems.append("%s was not loaded at all, so the run proves nothing" % PLANTED_NAME)
+        elif any(not p.lower().startswith("c:\\windows\\system32\\") for p in paths):
+            problems.append("%s loaded from %r, want only the system folder" % (PLANTED_NAME, paths))
+        if os.path.exists(marker):
+            problems.append("the planted %s was loaded" % PLANTED_NAME)
+    return problems
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--exe", required=True)
@@ -165,7 +196,9 @@ def main():
     passed = failed = 0
     with wh.Display() as display:
         for name, check in [("probe: planted DLL vs. each hardening step", lambda: check_probe(args, template)),
-                            ("exe: hardened first, run completes", lambda: check_exe(args, template, display))]:
+                            ("exe: hardened first, run completes", lambda: check_exe(args, template, display)),
+                            ("exe: the dialog's DLLs come from the system folder",
+                             lambda: check_exe_dialog(args, template, display))]:
             try:
                 problems = check()
             except (wh.HarnessError, subprocess.TimeoutExpired) as e:

@@ -29,6 +29,7 @@ SHELL_FOLDERS = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Ex
 NT_CURRENT_VERSION = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion"
 # Wine takes wServicePackMajor/Minor from this DWORD, not from the CSDVersion text.
 SERVICE_PACK_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Windows"
+X11_DRIVER = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
 ALLOW_LIST = r"HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\New Windows\Allow"
 
 BROWSER_WIN = r"C:\Program Files\Internet Explorer\iexplore.exe"
@@ -39,6 +40,8 @@ REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ = 1, 2, 3, 4, 7
 POLL = 0.05            # seconds between xdotool polls
 RUN_TIMEOUT = 30.0     # whole run of the exe, answers included
 UNEXPECTED_GRACE = 5.0  # how long a window no answer matches may stay up
+PRESS_AGAIN_AFTER = 1.0  # an answered box still up this long gets its key again
+PRESS_AGAIN_TIMES = 3
 
 
 class HarnessError(Exception):
@@ -466,6 +469,10 @@ class Case:
         self._edits = []
         self._server = None
         self._check_desktop()
+        # With no window manager on the display, Wine waits 2 s for one each
+        # time a managed window (a message box) closes. Unmanaged windows,
+        # which Wine frames itself, skip that wait.
+        self.set_value(X11_DRIVER, "Managed", REG_SZ, "N")
 
     # -- environment
 
@@ -651,16 +658,18 @@ class Case:
                                     stdout=subprocess.DEVNULL, stderr=err, start_new_session=True,
                                     cwd=cwd or self.dir)
             deadline = t0 + timeout
-            handled, unexpected = set(), {}
+            handled, unexpected = {}, {}   # handled: window id -> [answer, when sent, times sent]
             while proc.poll() is None and time.monotonic() < deadline:
-                shown = [w for w in self.display.windows_of(proc.pid) if w[0] not in handled]
+                visible = self.display.windows_of(proc.pid)
+                self._press_again(visible, handled)
+                shown = [w for w in visible if w[0] not in handled]
                 hit = self._match(shown, pending[0]) if pending else None
                 if hit:
                     if before_answer:
                         before_answer(*hit)
                     answer_times.append(time.monotonic() - t0)
                     self._answer(hit[0], pending[0])
-                    handled.add(hit[0])
+                    handled[hit[0]] = [pending[0], time.monotonic(), 1]
                     answered.append((pending.pop(0), hit[1]))
                     continue
                 # A window nobody expects (an error box in place of the
@@ -684,6 +693,17 @@ class Case:
                          count_calls(relay, "comdlg32.GetOpenFileNameA"), parse_reg_set_calls(relay),
                          answered, pending, stray, time.monotonic() - t0, log, tuple(answer_times))
 
+    def _press_again(self, visible, handled):
+        """A box that gets its key in the moment it is mapped may drop it and
+        stay up; press OK or cancel again on a box still there a while later."""
+        now = time.monotonic()
+        for wid, _ in visible:
+            entry = handled.get(wid)
+            if entry and entry[0][1] in ("ok", "cancel") and now - entry[1] > PRESS_AGAIN_AFTER \
+                    and entry[2] < PRESS_AGAIN_TIMES:
+                self._answer(wid, entry[0])
+                entry[1:] = [now, entry[2] + 1]
+
     def _match(self, shown, answer):
         caption = answer[0]
         wanted = None if caption is None else {caption, ansi_as_shown(caption, self.code_page)}
@@ -693,6 +713,15 @@ class Case:
         return None
 
     def _answer(self, wid, answer):
+        try:
+            self._send_answer(wid, answer)
+        except HarnessError:
+            # An unmanaged box is gone as soon as its key goes down, so the
+            # key's release may find no window: that is not a failure.
+            if self.display.xdo("getwindowname", wid) != "":
+                raise
+
+    def _send_answer(self, wid, answer):
         action = answer[1]
         if action == "ok":
             self.display.xdo("key", "--window", wid, "Return", check=True)

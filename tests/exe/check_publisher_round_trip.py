@@ -14,6 +14,9 @@ import shutil
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from build_steps import run_build_steps  # noqa: E402
+
 # Allowed, but meaningful to CMake (list separator, variable references,
 # configure_file's own @...@), to the resource compiler's preprocessor
 # (comment openers, a trigraph that would be a backslash right before the
@@ -41,13 +44,8 @@ def main():
          "-DPublisher=" + AWKWARD_NAME],
         [args.cmake, "--build", build, "--target", "resource_probe", "-j", "2"],
     ]
-    for step in steps:
-        p = subprocess.run(step, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        if p.returncode != 0:
-            sys.stdout.write(p.stdout.decode("utf-8", "replace")[-4000:])
-            print("FAIL %s exited %d" % (" ".join(step[:3]), p.returncode))
-            print("0 passed, 1 failed")
-            return 1
+    if not run_build_steps(steps):
+        return 1
 
     expected = os.path.join(work, "expected-publisher.txt")
     with open(expected, "w", encoding="utf-8", newline="") as f:

@@ -16,9 +16,11 @@ import os
 import re
 import shutil
 import struct
-import subprocess
 import sys
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from build_steps import run_build_steps  # noqa: E402
 
 # Settings that shape the exe's bytes, copied from the reference build.
 CACHE_SETTINGS = ["CMAKE_GENERATOR", "CMAKE_TOOLCHAIN_FILE", "CMAKE_BUILD_TYPE",
@@ -110,13 +112,9 @@ def main():
         configure.append("-D%s:%s=%s" % (name, kind, value))
 
     t0 = time.monotonic()
-    for step in (configure, [args.cmake, "--build", other_build, "--target", args.target, "-j", "2"]):
-        p = subprocess.run(step, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        if p.returncode != 0:
-            sys.stdout.write(p.stdout.decode("utf-8", "replace")[-4000:])
-            print("FAIL %s exited %d" % (" ".join(step[:3]), p.returncode))
-            print("0 passed, 1 failed")
-            return 1
+    if not run_build_steps([configure, [args.cmake, "--build", other_build, "--target", args.target,
+                                        "-j", "2"]]):
+        return 1
     print("clean build of a copy in %.1f s: %s" % (time.monotonic() - t0, other_build))
 
     with open(args.exe, "rb") as f:

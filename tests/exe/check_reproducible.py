@@ -117,7 +117,18 @@ def main():
         return 1
     print("clean build of a copy in %.1f s: %s" % (time.monotonic() - t0, other_build))
 
-    with open(args.exe, "rb") as f:
+    # A signed build's signature holds its signing time, so two signed builds
+    # never agree; the program under the signature must. The copy is built
+    # unsigned (no signing settings are copied) and compared with the
+    # reference's bytes once its signature is taken off.
+    reference_path = args.exe
+    if cache.get("SigningCertificate", ("", ""))[1]:
+        reference_path = os.path.join(work, "reference-unsigned.exe")
+        osslsigncode = cache.get("OSSLSIGNCODE", ("", "osslsigncode"))[1]
+        if not run_build_steps([[osslsigncode, "remove-signature", "-in", args.exe, "-out", reference_path]]):
+            return 1
+        print("the reference is signed; comparing the bytes under its signature")
+    with open(reference_path, "rb") as f:
         reference = f.read()
     rebuilt_path = os.path.join(other_build, os.path.basename(args.exe))
     with open(rebuilt_path, "rb") as f:

@@ -136,10 +136,10 @@ def main():
 
     failed = 0
     if reference == rebuilt:
-        print("ok   %s is byte-identical to %s (%d bytes)" % (rebuilt_path, args.exe, len(rebuilt)))
+        print("ok   %s is byte-identical to %s (%d bytes)" % (rebuilt_path, reference_path, len(rebuilt)))
     else:
         failed += 1
-        print("FAIL %s differs from %s:" % (rebuilt_path, args.exe))
+        print("FAIL %s differs from %s:" % (rebuilt_path, reference_path))
         for line in describe_difference(reference, rebuilt):
             print("    " + line)
 

@@ -21,7 +21,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import wineharness as wh  # noqa: E402
 
 SIZE_TARGET = 256 * 1024          # bytes
-DONE_CAPTION = "確認"
+DONE_CAPTION = wh.DONE_CAPTION
 WORKING_FOLDER = "C:\\Program Files\\Internet Explorer\\"
 
 
@@ -88,7 +88,7 @@ def check_work(case, host):
             if lnk.get(field) != value:
                 problems.append("shortcut %s is %r, want %r" % (field, lnk.get(field), value))
     allow = case.allow_list() or {}
-    if allow.get(host) != (wh.REG_BINARY, b""):
+    if allow.get(host) != ("REG_BINARY", ""):
         problems.append("allow list holds %r, want an empty REG_BINARY %r" % (allow, host))
     return problems
 

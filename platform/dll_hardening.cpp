@@ -34,7 +34,6 @@ FARPROC Kernel32Function(const char* name) {
   return kernel32 ? GetProcAddress(kernel32, name) : nullptr;
 }
 
-
 }  // namespace
 
 bool RestrictDllSearchToSystem() noexcept {

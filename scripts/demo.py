@@ -92,7 +92,7 @@ def report(case, res):
         for field in ("Local path", "Working directory", "Command line arguments"):
             print("  %-23s: %s" % (field, lnk.get(field, "(none)")))
     print()
-    allow = case.query_values(wh.ALLOW_LIST.replace("HKEY_CURRENT_USER", "HKCU"))
+    allow = case.allow_list()
     print("HKCU\\Software\\Microsoft\\Internet Explorer\\New Windows\\Allow:")
     if allow is None:
         print("  (no such key)")

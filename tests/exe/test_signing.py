@@ -28,7 +28,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
 import wineharness as wh  # noqa: E402
 
-DONE_TEXT = "設定が終了しました。".encode("cp932")
+DONE_TEXT = wh.DONE_TEXT.encode("cp932")
 PASSWORD = "throwaway-password"
 
 

@@ -37,7 +37,7 @@ import wineharness as wh  # noqa: E402
 
 PLANTED_NAME = "uxtheme.dll"
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
-DONE_TEXT = "設定が終了しました。".encode("cp932")
+DONE_TEXT = wh.DONE_TEXT.encode("cp932")
 
 # The loader calls to watch besides the harness's own; kernel32 forwards both
 # to kernelbase, and which of the two Wine names in the trace depends on how

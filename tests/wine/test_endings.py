@@ -25,7 +25,7 @@ import wineharness as wh  # noqa: E402
 
 MB_ICONERROR, MB_ICONINFORMATION, MB_TASKMODAL = 0x10, 0x40, 0x2000
 
-DONE = ("設定が終了しました。", "確認", MB_ICONINFORMATION)
+DONE = (wh.DONE_TEXT, wh.DONE_CAPTION, MB_ICONINFORMATION)
 NOT_MADE = ("ショートカットの作成に失敗しました。マニュアルを参考に手動で設定してください。",
             "エラー", MB_ICONERROR)
 # The failure text names the failure's kind, the module and the code address,
@@ -210,7 +210,7 @@ def check_link(row, case, check):
 
 
 def check_allow_list(row, case, check):
-    values = case.query_values(wh.ALLOW_LIST.replace("HKEY_CURRENT_USER", "HKCU")) or {}
+    values = case.allow_list() or {}
     want = dict(row.other_allow)
     if row.allowed:
         want[HOST] = ("REG_BINARY", "")

@@ -34,6 +34,7 @@ ALLOW_LIST = r"HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\New Window
 
 BROWSER_WIN = r"C:\Program Files\Internet Explorer\iexplore.exe"
 SHORTCUT_NAME = "Lumidor トップメニュー.lnk"
+DONE_TEXT, DONE_CAPTION = "設定が終了しました。", "確認"   # the completion message
 
 REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ = 1, 2, 3, 4, 7
 
@@ -115,38 +116,6 @@ def _reg_data(rtype, data):
         raw = bytes(data)
     hexed = ",".join("%02x" % b for b in raw)
     return ("hex:" if rtype == REG_BINARY else "hex(%x):" % rtype) + hexed
-
-
-def parse_reg_export(text):
-    """Parse the text of a .reg file into {key: {name: (type, bytes-or-str)}}.
-
-    REG_SZ values come back as str, everything else as raw bytes, so a test can
-    tell an empty REG_BINARY from a missing one or from a string."""
-    text = re.sub(r"\\\r?\n\s*", "", text)   # join continued hex lines
-    keys, cur = {}, None
-    for line in text.splitlines():
-        line = line.strip()
-        if line.startswith("[") and line.endswith("]"):
-            cur = keys.setdefault(line[1:-1], {})
-            continue
-        if cur is None or not line or line.startswith(";"):
-            continue
-        m = re.match(r'^(@|"(?:[^"\\]|\\.)*")=(.*)$', line)
-        if not m:
-            continue
-        name = "" if m.group(1) == "@" else re.sub(r"\\(.)", r"\1", m.group(1)[1:-1])
-        val = m.group(2)
-        if val.startswith('"'):
-            cur[name] = (REG_SZ, re.sub(r"\\(.)", r"\1", val[1:-1]))
-        elif val.startswith("dword:"):
-            cur[name] = (REG_DWORD, int(val[6:], 16).to_bytes(4, "little"))
-        else:
-            hm = re.match(r"^hex(?:\(([0-9a-fA-F]+)\))?:(.*)$", val)
-            if hm:
-                rtype = int(hm.group(1), 16) if hm.group(1) else REG_BINARY
-                body = hm.group(2).replace(" ", "")
-                cur[name] = (rtype, bytes(int(x, 16) for x in body.split(",") if x))
-    return keys
 
 
 # ---------------------------------------------------------------- relay trace
@@ -598,24 +567,6 @@ class Case:
 
     # -- reading back
 
-    def export_key(self, key):
-        """{name: (type, data)} of one key, or None when the key does not exist."""
-        if not self._server or self._edits:
-            self._start()
-        out = os.path.join(self.dir, "export.reg")
-        if os.path.exists(out):
-            os.unlink(out)
-        p = _run(["wine", "reg", "export", key, out, "/y"], self.env(), check=False)
-        if p.returncode != 0 or not os.path.exists(out):
-            return None
-        with open(out, "rb") as f:
-            raw = f.read()
-        text = raw.decode("utf-16") if raw[:2] == b"\xff\xfe" else raw.decode("cp1252")
-        return parse_reg_export(text).get(key, {})
-
-    def allow_list(self):
-        return self.export_key(ALLOW_LIST)
-
     def query_values(self, key):
         """{name: (type name, data text)} of one key as `wine reg query` lists it,
         or None when the key does not exist."""
@@ -632,6 +583,10 @@ class Case:
             if m:
                 values[m.group(1)] = (m.group(2), m.group(3) or "")
         return values
+
+    def allow_list(self):
+        """The pop-up allow list's values, as query_values gives them."""
+        return self.query_values(ALLOW_LIST.replace("HKEY_CURRENT_USER", "HKCU"))
 
     # -- the run
 

@@ -217,6 +217,10 @@ def check_allow_list(row, case, check):
     check(values == want, "allow list holds %r, want %r" % (values, want))
 
 
+def picks_a_file(row):
+    return any(answer[1] == "type" for answer in row.answers)
+
+
 def run_row(row, args, template, display):
     problems = []
 
@@ -247,6 +251,7 @@ def run_row(row, args, template, display):
 
 
 HOST = None
+EMULATED_ATTEMPTS = 3
 
 
 def main():
@@ -267,6 +272,10 @@ def main():
         print("no exe at %s\n0 passed, 1 failed" % args.exe)
         return 1
     rows = [r for r in CASES if not args.only or r.name in args.only]
+    skipped = []
+    if wh.emulated_32bit():
+        skipped = [r for r in rows if picks_a_file(r)]
+        rows = [r for r in rows if r not in skipped]
 
     t0 = time.monotonic()
     template = wh.ensure_template(args.cache or os.path.join(args.work, "cache"))
@@ -276,7 +285,7 @@ def main():
     # has the focus, and two cases typing on one display would mix their keys.
     local, displays = threading.local(), []
 
-    def one(row):
+    def attempt(row):
         try:
             if not hasattr(local, "display"):
                 local.display = wh.Display()
@@ -285,6 +294,19 @@ def main():
         except wh.HarnessError as e:
             return ["harness: %s" % e], 0.0
 
+    # Under the emulator a sound run still fails now and then (see
+    # wh.emulated_32bit); a fault of the exe fails every time. Each failed
+    # attempt is printed, so a row that needed more than one stays visible.
+    attempts = EMULATED_ATTEMPTS if wh.emulated_32bit() else 1
+
+    def one(row):
+        for n in range(1, attempts + 1):
+            problems, seconds = attempt(row)
+            if not problems or n == attempts:
+                return problems, seconds
+            print("again %s: attempt %d of %d failed: %s" % (row.name, n, attempts, "; ".join(problems)),
+                  flush=True)
+
     failed = 0
     try:
         with concurrent.futures.ThreadPoolExecutor(max(1, args.jobs)) as pool:
@@ -292,8 +314,11 @@ def main():
     finally:
         for display in displays:
             display.close()
+    for row in skipped:
+        print("skip %2d %-32s 32-bit programs are emulated here, and a run that picks a file "
+              "in the dialog is not sound there" % (CASES.index(row) + 1, row.name))
     print("suite took %.1f s" % (time.monotonic() - t0))
-    print("%d passed, %d failed" % (len(rows) - failed, failed))
+    print("%d passed, %d failed, %d skipped" % (len(rows) - failed, failed, len(skipped)))
     return 1 if failed else 0
 
 

@@ -21,11 +21,19 @@ import time
 from dataclasses import dataclass
 
 # Bump when the template's content changes, so stale caches are not reused.
-TEMPLATE_FORMAT = 1
+TEMPLATE_FORMAT = 2
+
+# A 64-bit prefix: Wine's own processes (explorer, services, the desktop) are
+# native 64-bit ones and only the program under test runs as a 32-bit process,
+# as on 64-bit Windows. Where 32-bit programs are emulated (see
+# QEMU_ADDRESS_SPACE) a 32-bit prefix would emulate all of them too, and
+# starting one case's desktop would take minutes.
+WINEARCH = "win64"
 
 RELAY_INCLUDE = "user32.MessageBoxA;comdlg32.GetOpenFileNameA;advapi32.RegSetValueExA"
 
 SHELL_FOLDERS = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
+USER_SHELL_FOLDERS = SHELL_FOLDERS.replace("Shell Folders", "User Shell Folders")
 NT_CURRENT_VERSION = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion"
 # Wine takes wServicePackMajor/Minor from this DWORD, not from the CSDVersion text.
 SERVICE_PACK_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Windows"
@@ -49,9 +57,36 @@ class HarnessError(Exception):
     """The harness itself could not do its part (not a fault of the exe)."""
 
 
+# Where the kernel runs no 32-bit programs, scripts/install-deps has them run
+# by qemu's user-mode emulator. Its default guest address space is the whole
+# 4 GB, and Wine's start-up reservation of the upper half then costs about a
+# minute of emulated work per process; 2 GB and a little (Wine wants its
+# shared page just below 0x7fff0000) starts it in about two seconds. A native
+# run ignores the variable.
+QEMU_ADDRESS_SPACE = "0x81000000"
+
+
+def emulated_32bit():
+    """True when 32-bit programs run through qemu's user-mode emulator, as
+    scripts/install-deps sets up where the kernel runs none itself.
+
+    Seen there: a run that goes on after the user picks a file in the
+    file-open dialog (which leaves threads of its own behind) hangs or crashes
+    at random, a thread now and then running with another's Windows thread
+    data; the same exe does not under a kernel that runs 32-bit programs.
+    Runs that never pick a file are sound.
+    """
+    try:
+        with open("/proc/sys/fs/binfmt_misc/qemu-i386") as f:
+            return f.readline().strip() == "enabled"
+    except OSError:
+        return False
+
+
 def _clean_env(**extra):
     env = {k: v for k, v in os.environ.items()
-           if not k.startswith(("LC_", "WINE")) and k not in ("LANG", "LANGUAGE", "DISPLAY")}
+           if not k.startswith(("LC_", "WINE", "QEMU_")) and k not in ("LANG", "LANGUAGE", "DISPLAY")}
+    env["QEMU_RESERVED_VA"] = QEMU_ADDRESS_SPACE
     env.update({k: v for k, v in extra.items() if v is not None})
     return env
 
@@ -305,7 +340,7 @@ def _wine_version():
 
 
 def _boot_env(prefix, home):
-    return _clean_env(WINEPREFIX=prefix, WINEARCH="win32", HOME=home, WINEDEBUG="-all",
+    return _clean_env(WINEPREFIX=prefix, WINEARCH=WINEARCH, HOME=home, WINEDEBUG="-all",
                       LANG="C.UTF-8", LC_ALL="C.UTF-8",
                       # no Mono/Gecko installers and no .desktop files on the host
                       WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
@@ -446,7 +481,7 @@ class Case:
     # -- environment
 
     def env(self, debug="-all"):
-        return _clean_env(WINEPREFIX=self.prefix, WINEARCH="win32", HOME=self.home,
+        return _clean_env(WINEPREFIX=self.prefix, WINEARCH=WINEARCH, HOME=self.home,
                           DISPLAY=self.display.name if self.display else None,
                           LANG=self.lang, LC_ALL=self.lang, WINEDEBUG=debug,
                           WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
@@ -533,10 +568,17 @@ class Case:
     # resolves the desktop folder, and explorer.exe does so when the first GUI
     # process of a wineserver session starts; _start() brings the desktop up
     # before it applies the scene, so that the exe reads the value set here.
+    #
+    # In a 64-bit prefix every 32-bit program that opens a window makes the
+    # shell copy User Shell Folders\Desktop over Shell Folders\Desktop again.
+    # The shell copies only a value that is there, and the exe never reads User
+    # Shell Folders, so a scene that sets the desktop value removes it there.
     def set_desktop_value(self, data, rtype=REG_SZ):
+        self.delete_value(USER_SHELL_FOLDERS, "Desktop")
         self.set_value(SHELL_FOLDERS, "Desktop", rtype, data)
 
     def delete_desktop_value(self):
+        self.delete_value(USER_SHELL_FOLDERS, "Desktop")
         self.delete_value(SHELL_FOLDERS, "Desktop")
 
     def _start(self):

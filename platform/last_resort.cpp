@@ -4,13 +4,14 @@
 #include <string>
 
 #include "setup/failure_report.h"
+#include "setup/text_fields.h"
 #include "setup/texts.h"
 
 namespace platform {
 namespace {
 
-void ShowUncaughtFailure(SystemServices& system, const std::string& kindName, const void* place,
-                         const std::string& message) {
+void ShowUncaughtFailure(SystemServices& system, std::u16string_view kindName, const void* place,
+                         std::u16string_view message) {
   system.ShowMessage(setup::UncaughtFailureText(system, kindName, place, message),
                      setup::FailureCaption, kMbTaskModal | kMbIconError);
 }
@@ -27,9 +28,9 @@ int RunWithLastResort(SystemServices& system, int (*run)(SystemServices&)) {
       ShowUncaughtFailure(system, setup::FailureKindName(failure.FailureKind), failure.Place,
                           setup::FailureMessage(system, failure));
     } catch (const std::exception& error) {
-      ShowUncaughtFailure(system, setup::OtherErrorKindName, nullptr, error.what());
+      ShowUncaughtFailure(system, setup::OtherErrorKindName, nullptr, setup::WidenAscii(error.what()));
     } catch (...) {
-      ShowUncaughtFailure(system, setup::OtherErrorKindName, nullptr, "");
+      ShowUncaughtFailure(system, setup::OtherErrorKindName, nullptr, u"");
     }
   } catch (...) {
     // Reporting failed too (out of memory, say): the exit code still tells.

@@ -1,13 +1,13 @@
 // The one boundary between the setup logic and Windows.
 //
-// Texts cross it as byte strings in the system's ANSI code page (the A
-// variants of the Windows calls); the only UTF-16 text is the shortcut's save
-// path. This header must stay free of <windows.h> so that the whole setup
-// logic builds and runs on any host against a fake implementation.
+// Texts cross it as UTF-16 (the W variants of the Windows calls), so that
+// every message and path is right whatever the system's ANSI code page. The
+// one ANSI record left is the OS version, whose only text is ASCII. This
+// header must stay free of <windows.h> so that the whole setup logic builds
+// and runs on any host against a fake implementation.
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -26,10 +26,6 @@ inline constexpr std::uint32_t kOfnHideReadOnly = 0x4;
 inline constexpr std::uint32_t kOfnExplorer = 0x80000;
 inline constexpr std::uint32_t kOfnEnableSizing = 0x800000;
 
-// Code page arguments of Widen.
-inline constexpr unsigned kAnsiCodePage = 0;  // whatever the system's is
-inline constexpr unsigned kJapaneseCodePage = 932;
-
 // A hard failure of a system operation. Nothing in the setup logic catches
 // it; the process-level handler turns it into the uncaught-failure message.
 struct SystemFailure {
@@ -41,13 +37,13 @@ struct SystemFailure {
     RegistryWriteRefused,  // value `Subject` could not be written
   };
   Kind FailureKind;
-  std::string Subject;      // the value name, for registry failures
+  std::u16string Subject;   // the value name, for registry failures
   std::uint32_t Code = 0;   // the HRESULT, for COM failures
   const void* Place = nullptr;  // where in the module it was raised
 };
 
 // Throws a SystemFailure whose Place is the caller's return address.
-[[noreturn]] void RaiseFailure(SystemFailure::Kind kind, std::string subject = {},
+[[noreturn]] void RaiseFailure(SystemFailure::Kind kind, std::u16string subject = {},
                                std::uint32_t code = 0);
 
 // What GetVersionExA filled in; zero everywhere when the query failed.
@@ -61,10 +57,10 @@ struct OsVersionRecord {
 // The settings of the file-open dialog, as the dialog will receive them.
 struct OpenDialogSettings {
   bool OwnedByApplicationWindow = false;
-  std::string Filter;       // entries separated by zero bytes, ending in two
+  std::u16string Filter;      // entries separated by zero code units, ending in two
   std::uint32_t FilterIndex = 0;  // 1 selects the first entry
-  std::string InitialDir;   // passed as a text, even when empty
-  std::string Title;        // empty: the system's own title
+  std::u16string InitialDir;  // passed as a text, even when empty
+  std::u16string Title;       // empty: the system's own title
   std::uint32_t MaxFile = 0;  // room for the chosen path, with its zero
   std::uint32_t Flags = 0;
 };
@@ -76,28 +72,29 @@ class RegistryObject {
   virtual ~RegistryObject() = default;
   // Reads a text value from `section` below the current key (below the root
   // when there is none). Missing section or value: `fallback`. A value with
-  // no data: empty. REG_SZ/REG_EXPAND_SZ: bytes up to the first zero,
+  // no data: empty. REG_SZ/REG_EXPAND_SZ: code units up to the first zero,
   // unexpanded. Any other type or a failed read raises.
-  virtual std::string ReadString(std::string_view section, std::string_view ident,
-                                 std::string_view fallback) = 0;
+  virtual std::u16string ReadString(std::u16string_view section, std::u16string_view ident,
+                                    std::u16string_view fallback) = 0;
   // Opens (creating it when missing) a key given by an absolute path; on
   // success it replaces the current key.
-  virtual bool OpenKey(std::string_view absolutePath) = 0;
-  // Writes a REG_BINARY value into the current key; a refusal raises.
-  virtual void WriteBinary(std::string_view name, std::string_view data) = 0;
+  virtual bool OpenKey(std::u16string_view absolutePath) = 0;
+  // Writes a REG_BINARY value of `data`'s bytes into the current key; a
+  // refusal raises.
+  virtual void WriteBinary(std::u16string_view name, std::string_view data) = 0;
   virtual void CloseKey() = 0;
 };
 
-// The shell's link object, seen through IShellLinkA and IPersistFile.
+// The shell's link object, seen through IShellLinkW and IPersistFile.
 // Destroying it releases the object.
 class ShellLink {
  public:
   virtual ~ShellLink() = default;
-  virtual void SetArguments(std::string_view arguments) = 0;
-  virtual void SetPath(std::string_view path) = 0;
-  virtual void SetWorkingDirectory(std::string_view folder) = 0;
+  virtual void SetArguments(std::u16string_view arguments) = 0;
+  virtual void SetPath(std::u16string_view path) = 0;
+  virtual void SetWorkingDirectory(std::u16string_view folder) = 0;
   // True when the shell reports success (any success code).
-  virtual bool Save(const std::u16string& path) = 0;
+  virtual bool Save(std::u16string_view path) = 0;
 };
 
 // The file-open dialog. Destroying it releases the dialog.
@@ -106,7 +103,7 @@ class OpenFileDialog {
   virtual ~OpenFileDialog() = default;
   // Shows the dialog modally; the chosen full path, or nothing when the user
   // cancelled or the dialog failed.
-  virtual std::optional<std::string> Execute(const OpenDialogSettings& settings) = 0;
+  virtual std::optional<std::u16string> Execute(const OpenDialogSettings& settings) = 0;
 };
 
 class SystemServices {
@@ -119,14 +116,14 @@ class SystemServices {
 
   // HKEY_CURRENT_USER with `absolutePath` opened (created when missing) as the
   // current key; when that fails the object simply has no current key.
-  virtual std::unique_ptr<RegistryObject> OpenRegistry(std::string_view absolutePath) = 0;
+  virtual std::unique_ptr<RegistryObject> OpenRegistry(std::u16string_view absolutePath) = 0;
 
   // True only for a file (not a folder) with a last-write time that has an
   // MS-DOS date form.
-  virtual bool FileExists(std::string_view path) = 0;
+  virtual bool FileExists(std::u16string_view path) = 0;
   virtual std::unique_ptr<OpenFileDialog> CreateOpenDialog() = 0;
   // A message box with no owner window; returns when the user closes it.
-  virtual void ShowMessage(std::string_view text, std::string_view caption,
+  virtual void ShowMessage(std::u16string_view text, std::u16string_view caption,
                            std::uint32_t style) = 0;
 
   // CLSID_ShellLink with both of its views, or a raised failure.
@@ -134,15 +131,10 @@ class SystemServices {
 
   virtual OsVersionRecord QueryOsVersion() = 0;
 
-  // Lead bytes of the system's ANSI code page (none for single-byte ones).
-  virtual std::bitset<256> AnsiLeadBytes() = 0;
-  // `bytes` in `codePage` (kAnsiCodePage for the system's) as UTF-16.
-  virtual std::u16string Widen(std::string_view bytes, unsigned codePage) = 0;
-
-  // The full path of the program's own file, in the ANSI code page.
-  virtual std::string ModuleFileName() = 0;
+  // The full path of the program's own file.
+  virtual std::u16string ModuleFileName() = 0;
   // The system's own text for an error code, when it has one.
-  virtual std::optional<std::string> SystemErrorText(std::uint32_t code) = 0;
+  virtual std::optional<std::u16string> SystemErrorText(std::uint32_t code) = 0;
 };
 
 }  // namespace platform

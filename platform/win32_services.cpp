@@ -17,7 +17,6 @@ static_assert(kMbOk == MB_OK && kMbIconError == MB_ICONERROR &&
               kMbIconInformation == MB_ICONINFORMATION && kMbTaskModal == MB_TASKMODAL);
 static_assert(kOfnHideReadOnly == OFN_HIDEREADONLY && kOfnExplorer == OFN_EXPLORER &&
               kOfnEnableSizing == OFN_ENABLESIZING);
-static_assert(kAnsiCodePage == CP_ACP);
 static_assert(kRegSz == REG_SZ && kRegExpandSz == REG_EXPAND_SZ && kRegBinary == REG_BINARY &&
               kRegDword == REG_DWORD);
 static_assert(sizeof(OSVERSIONINFOA) == 148);
@@ -25,7 +24,7 @@ static_assert(sizeof(OSVERSIONINFOA) == 148);
 namespace {
 
 struct LocalMemoryTraits {
-  using Handle = char*;
+  using Handle = wchar_t*;
   static Handle Invalid() { return nullptr; }
   static void Close(Handle memory) { LocalFree(memory); }
 };
@@ -37,29 +36,30 @@ class Win32OpenDialog final : public OpenFileDialog {
  public:
   explicit Win32OpenDialog(HWND owner) : owner_(owner), comdlg32_(LoadSystemDll(L"comdlg32.dll")) {}
 
-  std::optional<std::string> Execute(const OpenDialogSettings& settings) override {
-    using GetOpenFileNameAFn = BOOL(WINAPI*)(OPENFILENAMEA*);
-    const auto get_open_file_name = comdlg32_ ? reinterpret_cast<GetOpenFileNameAFn>(reinterpret_cast<void*>(
-                                                    GetProcAddress(comdlg32_.get(), "GetOpenFileNameA")))
+  std::optional<std::u16string> Execute(const OpenDialogSettings& settings) override {
+    using GetOpenFileNameWFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+    const auto get_open_file_name = comdlg32_ ? reinterpret_cast<GetOpenFileNameWFn>(reinterpret_cast<void*>(
+                                                    GetProcAddress(comdlg32_.get(), "GetOpenFileNameW")))
                                               : nullptr;
     // A dialog that cannot be shown returns no file, as a failed one does.
     if (!get_open_file_name) return std::nullopt;
-    std::vector<char> file(settings.MaxFile, '\0');
-    OPENFILENAMEA dialog{};
+    std::vector<wchar_t> file(settings.MaxFile, L'\0');
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = settings.OwnedByApplicationWindow ? owner_ : nullptr;
-    dialog.lpstrFilter = settings.Filter.c_str();
+    dialog.lpstrFilter = Wide(settings.Filter);
     dialog.nFilterIndex = settings.FilterIndex;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = settings.MaxFile;
-    dialog.lpstrInitialDir = settings.InitialDir.c_str();
+    dialog.lpstrInitialDir = Wide(settings.InitialDir);
     // An empty title must reach the dialog as none at all: given an empty text,
     // some implementations (Wine among them) show a caption-less window.
-    dialog.lpstrTitle = settings.Title.empty() ? nullptr : settings.Title.c_str();
+    dialog.lpstrTitle = settings.Title.empty() ? nullptr : Wide(settings.Title);
     dialog.Flags = settings.Flags;
     if (!get_open_file_name(&dialog)) return std::nullopt;
     // The dialog leaves the path zero-terminated inside the buffer.
-    return std::string(file.data(), std::find(file.begin(), file.end(), '\0') - file.begin());
+    const auto end = std::find(file.begin(), file.end(), L'\0');
+    return std::u16string(file.begin(), end);
   }
 
  private:
@@ -73,13 +73,13 @@ bool Win32Services::StartCom() { return SUCCEEDED(CoInitialize(nullptr)); }
 
 void Win32Services::StopCom() { CoUninitialize(); }
 
-std::unique_ptr<RegistryObject> Win32Services::OpenRegistry(std::string_view absolutePath) {
+std::unique_ptr<RegistryObject> Win32Services::OpenRegistry(std::u16string_view absolutePath) {
   return OpenWin32Registry(absolutePath);
 }
 
-bool Win32Services::FileExists(std::string_view path) {
-  WIN32_FIND_DATAA found{};
-  const UniqueFind find(FindFirstFileA(std::string(path).c_str(), &found));
+bool Win32Services::FileExists(std::u16string_view path) {
+  WIN32_FIND_DATAW found{};
+  const UniqueFind find(FindFirstFileW(Wide(std::u16string(path)), &found));
   if (!find || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
   FILETIME local{};
   WORD date = 0;
@@ -95,15 +95,15 @@ std::unique_ptr<OpenFileDialog> Win32Services::CreateOpenDialog() {
 HWND Win32Services::ApplicationWindow() {
   if (!applicationWindow_) {
     // Never shown: it only owns the dialog, as an application's main window would.
-    applicationWindow_.reset(CreateWindowExA(0, "STATIC", "Lumidor for IE", WS_POPUP, 0, 0, 0, 0,
-                                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
+    applicationWindow_.reset(CreateWindowExW(0, L"STATIC", L"Lumidor for IE", WS_POPUP, 0, 0, 0, 0,
+                                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
   }
   return applicationWindow_.get();
 }
 
-void Win32Services::ShowMessage(std::string_view text, std::string_view caption,
+void Win32Services::ShowMessage(std::u16string_view text, std::u16string_view caption,
                                 std::uint32_t style) {
-  MessageBoxA(nullptr, std::string(text).c_str(), std::string(caption).c_str(), style);
+  MessageBoxW(nullptr, Wide(std::u16string(text)), Wide(std::u16string(caption)), style);
 }
 
 std::unique_ptr<ShellLink> Win32Services::CreateShellLink() { return CreateWin32ShellLink(); }
@@ -120,46 +120,23 @@ OsVersionRecord Win32Services::QueryOsVersion() {
   return record;
 }
 
-std::bitset<256> Win32Services::AnsiLeadBytes() {
-  std::bitset<256> lead;
-  CPINFO info{};
-  if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize < 2) return lead;
-  for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
-    for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) lead.set(b);
-  }
-  return lead;
-}
-
-std::u16string Win32Services::Widen(std::string_view bytes, unsigned codePage) {
-  if (bytes.empty()) return {};
-  const int length = static_cast<int>(bytes.size());
-  const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
-  if (needed <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-  MultiByteToWideChar(codePage, 0, bytes.data(), length, wide.data(), needed);
-  return std::u16string(wide.begin(), wide.end());
-}
-
-std::string Win32Services::ModuleFileName() {
-  std::string path(MAX_PATH, '\0');
+std::u16string Win32Services::ModuleFileName() {
+  std::vector<wchar_t> path(MAX_PATH);
   for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) return std::u16string(path.begin(), path.begin() + length);
     path.resize(path.size() * 2);  // truncated: try a larger buffer
   }
 }
 
-std::optional<std::string> Win32Services::SystemErrorText(std::uint32_t code) {
-  char* buffer = nullptr;
-  const DWORD length = FormatMessageA(
+std::optional<std::u16string> Win32Services::SystemErrorText(std::uint32_t code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   const Unique<LocalMemoryTraits> owner(buffer);
   if (length == 0 || !owner) return std::nullopt;
-  return std::string(owner.get(), length);
+  return std::u16string(owner.get(), owner.get() + length);
 }
 
 }  // namespace platform

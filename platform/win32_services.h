@@ -12,16 +12,14 @@ class Win32Services final : public SystemServices {
  public:
   bool StartCom() override;
   void StopCom() override;
-  std::unique_ptr<RegistryObject> OpenRegistry(std::string_view absolutePath) override;
-  bool FileExists(std::string_view path) override;
+  std::unique_ptr<RegistryObject> OpenRegistry(std::u16string_view absolutePath) override;
+  bool FileExists(std::u16string_view path) override;
   std::unique_ptr<OpenFileDialog> CreateOpenDialog() override;
-  void ShowMessage(std::string_view text, std::string_view caption, std::uint32_t style) override;
+  void ShowMessage(std::u16string_view text, std::u16string_view caption, std::uint32_t style) override;
   std::unique_ptr<ShellLink> CreateShellLink() override;
   OsVersionRecord QueryOsVersion() override;
-  std::bitset<256> AnsiLeadBytes() override;
-  std::u16string Widen(std::string_view bytes, unsigned codePage) override;
-  std::string ModuleFileName() override;
-  std::optional<std::string> SystemErrorText(std::uint32_t code) override;
+  std::u16string ModuleFileName() override;
+  std::optional<std::u16string> SystemErrorText(std::uint32_t code) override;
 
  private:
   HWND ApplicationWindow();
@@ -30,7 +28,13 @@ class Win32Services final : public SystemServices {
   UniqueWindow applicationWindow_;
 };
 
-std::unique_ptr<RegistryObject> OpenWin32Registry(std::string_view absolutePath);
+std::unique_ptr<RegistryObject> OpenWin32Registry(std::u16string_view absolutePath);
+
+// UTF-16 text as the W calls take it: wchar_t is a UTF-16 code unit on Windows.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+inline const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
 std::unique_ptr<ShellLink> CreateWin32ShellLink();
 
 }  // namespace platform

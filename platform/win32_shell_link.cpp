@@ -10,25 +10,23 @@ namespace {
 
 class Win32ShellLink final : public ShellLink {
  public:
-  Win32ShellLink(ComPtr<IShellLinkA> link, ComPtr<IPersistFile> file)
+  Win32ShellLink(ComPtr<IShellLinkW> link, ComPtr<IPersistFile> file)
       : link_(std::move(link)), file_(std::move(file)) {}
 
-  void SetArguments(std::string_view arguments) override {
-    link_.get()->SetArguments(std::string(arguments).c_str());
+  void SetArguments(std::u16string_view arguments) override {
+    link_.get()->SetArguments(Wide(std::u16string(arguments)));
   }
-  void SetPath(std::string_view path) override { link_.get()->SetPath(std::string(path).c_str()); }
-  void SetWorkingDirectory(std::string_view folder) override {
-    link_.get()->SetWorkingDirectory(std::string(folder).c_str());
+  void SetPath(std::u16string_view path) override { link_.get()->SetPath(Wide(std::u16string(path))); }
+  void SetWorkingDirectory(std::u16string_view folder) override {
+    link_.get()->SetWorkingDirectory(Wide(std::u16string(folder)));
   }
-  bool Save(const std::u16string& path) override {
-    static_assert(sizeof(wchar_t) == sizeof(char16_t));
-    const std::wstring widePath(path.begin(), path.end());
-    return SUCCEEDED(file_.get()->Save(widePath.c_str(), FALSE));
+  bool Save(std::u16string_view path) override {
+    return SUCCEEDED(file_.get()->Save(Wide(std::u16string(path)), FALSE));
   }
 
  private:
   // Released in reverse order: the file view first, then the link view.
-  ComPtr<IShellLinkA> link_;
+  ComPtr<IShellLinkW> link_;
   ComPtr<IPersistFile> file_;
 };
 
@@ -41,9 +39,9 @@ std::unique_ptr<ShellLink> CreateWin32ShellLink() {
                        IID_IUnknown, reinterpret_cast<void**>(object.put()));
   if (FAILED(created)) RaiseFailure(SystemFailure::Kind::ComError, {}, static_cast<std::uint32_t>(created));
 
-  ComPtr<IShellLinkA> link;
+  ComPtr<IShellLinkW> link;
   ComPtr<IPersistFile> file;
-  if (FAILED(object.get()->QueryInterface(IID_IShellLinkA, reinterpret_cast<void**>(link.put()))) ||
+  if (FAILED(object.get()->QueryInterface(IID_IShellLinkW, reinterpret_cast<void**>(link.put()))) ||
       FAILED(object.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())))) {
     RaiseFailure(SystemFailure::Kind::InterfaceMissing);
   }

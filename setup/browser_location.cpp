@@ -1,5 +1,6 @@
 // Finding the browser: its default path, or the user's pick.
 #include <string>
+#include <utility>
 
 #include "setup/run_setup.h"
 #include "setup/texts.h"
@@ -7,13 +8,13 @@
 namespace setup {
 namespace {
 
-// The dialog takes its filter with each '|' as a zero byte, ending in two.
-std::string DialogFilter(std::string filter) {
-  for (char& c : filter) {
-    if (c == '|') c = '\0';
+// The dialog takes its filter with each '|' as a zero, ending in two.
+std::u16string DialogFilter(std::u16string filter) {
+  for (char16_t& c : filter) {
+    if (c == u'|') c = u'\0';
   }
-  filter += '\0';
-  filter += '\0';
+  filter += u'\0';
+  filter += u'\0';
   return filter;
 }
 
@@ -22,8 +23,8 @@ platform::OpenDialogSettings BrowserDialogSettings() {
   settings.OwnedByApplicationWindow = true;
   settings.Filter = DialogFilter(BrowserFilter);
   settings.FilterIndex = 1;
-  settings.InitialDir = "";  // the dialog's own default folder
-  settings.Title = "";       // the dialog's own title
+  settings.InitialDir = u"";  // the dialog's own default folder
+  settings.Title = u"";       // the dialog's own title
   settings.MaxFile = 260 + 1;
   // The user may type a name that does not exist yet; it is taken as given.
   settings.Flags = platform::kOfnExplorer | platform::kOfnHideReadOnly | platform::kOfnEnableSizing;

@@ -1,5 +1,5 @@
 // Where the desktop is, and the shortcut saved there.
-#include "setup/ansi_text.h"
+#include "setup/text_fields.h"
 #include "setup/run_setup.h"
 #include "setup/texts.h"
 
@@ -8,7 +8,7 @@ namespace setup {
 void ReadDesktopFolder(RunState& state) {
   // Taken as stored: a REG_EXPAND_SZ stays unexpanded and a trailing
   // backslash stays, since the shell wrote it that way.
-  state.DesktopFolder = state.Registry->ReadString(ShellFoldersSection, DesktopIdent, "");
+  state.DesktopFolder = state.Registry->ReadString(ShellFoldersSection, DesktopIdent, u"");
 }
 
 bool CreateDesktopShortcut(platform::SystemServices& system, const RunState& state) {
@@ -18,14 +18,8 @@ bool CreateDesktopShortcut(platform::SystemServices& system, const RunState& sta
   const auto link = system.CreateShellLink();
   link->SetArguments(TopMenuArguments);
   link->SetPath(state.BrowserPath);
-  link->SetWorkingDirectory(FolderPart(state.BrowserPath, system.AnsiLeadBytes()));
-
-  // The folder came from an ANSI registry read; the file name is ours, in
-  // code page 932. Converting each with its own code page names the file
-  // right on every system, Japanese or not.
-  const std::u16string path = system.Widen(state.DesktopFolder, platform::kAnsiCodePage) +
-                              system.Widen(ShortcutFileName, platform::kJapaneseCodePage);
-  return link->Save(path);
+  link->SetWorkingDirectory(FolderPart(state.BrowserPath));
+  return link->Save(state.DesktopFolder + ShortcutFileName);
 }
 
 }  // namespace setup

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "setup/ansi_text.h"
+#include "setup/text_fields.h"
 #include "setup/texts.h"
 
 namespace setup {
@@ -10,8 +10,8 @@ namespace {
 
 // The system's texts end in a full stop and a line break; the report adds
 // its own full stop.
-std::string TrimSystemText(std::string text) {
-  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) {
+std::u16string TrimSystemText(std::u16string text) {
+  while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) {
     text.pop_back();
   }
   return text;
@@ -19,7 +19,7 @@ std::string TrimSystemText(std::string text) {
 
 }  // namespace
 
-std::string FailureKindName(platform::SystemFailure::Kind kind) {
+std::u16string FailureKindName(platform::SystemFailure::Kind kind) {
   using Kind = platform::SystemFailure::Kind;
   switch (kind) {
     case Kind::ComError: return ComErrorKindName;
@@ -31,12 +31,12 @@ std::string FailureKindName(platform::SystemFailure::Kind kind) {
   return OtherErrorKindName;
 }
 
-std::string FailureMessage(platform::SystemServices& system, const platform::SystemFailure& failure) {
+std::u16string FailureMessage(platform::SystemServices& system, const platform::SystemFailure& failure) {
   using Kind = platform::SystemFailure::Kind;
   switch (failure.FailureKind) {
     case Kind::ComError: {
       if (auto text = system.SystemErrorText(failure.Code)) {
-        std::string trimmed = TrimSystemText(std::move(*text));
+        std::u16string trimmed = TrimSystemText(std::move(*text));
         if (!trimmed.empty()) return trimmed;
       }
       return FillFields(OleErrorFormat, {UpperHex(failure.Code, 8)});
@@ -49,12 +49,12 @@ std::string FailureMessage(platform::SystemServices& system, const platform::Sys
   return {};
 }
 
-std::string UncaughtFailureText(platform::SystemServices& system, std::string_view kindName,
-                                const void* place, std::string_view message) {
-  const std::string module = FileNamePart(system.ModuleFileName(), system.AnsiLeadBytes());
-  const std::string placeText = UpperHex(reinterpret_cast<std::uintptr_t>(place), 8);
-  const bool needsStop = !message.empty() && message.back() != '.';
-  return FillFields(FailureFormat, {kindName, module, placeText, message, needsStop ? "." : ""});
+std::u16string UncaughtFailureText(platform::SystemServices& system, std::u16string_view kindName,
+                                   const void* place, std::u16string_view message) {
+  const std::u16string module = FileNamePart(system.ModuleFileName());
+  const std::u16string placeText = UpperHex(reinterpret_cast<std::uintptr_t>(place), 8);
+  const bool needsStop = !message.empty() && message.back() != u'.';
+  return FillFields(FailureFormat, {kindName, module, placeText, message, needsStop ? u"." : u""});
 }
 
 }  // namespace setup

@@ -10,12 +10,12 @@
 namespace setup {
 
 // The message for a system failure, as the user reads it.
-std::string FailureMessage(platform::SystemServices& system, const platform::SystemFailure& failure);
-std::string FailureKindName(platform::SystemFailure::Kind kind);
+std::u16string FailureMessage(platform::SystemServices& system, const platform::SystemFailure& failure);
+std::u16string FailureKindName(platform::SystemFailure::Kind kind);
 
 // The whole text of the message box: what kind of failure, in which module
 // and where, and its message.
-std::string UncaughtFailureText(platform::SystemServices& system, std::string_view kindName,
-                                const void* place, std::string_view message);
+std::u16string UncaughtFailureText(platform::SystemServices& system, std::u16string_view kindName,
+                                   const void* place, std::u16string_view message);
 
 }  // namespace setup

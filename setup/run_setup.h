@@ -8,12 +8,12 @@
 
 namespace setup {
 
-// What the steps share. Texts are in the system's ANSI code page.
+// What the steps share. Texts are UTF-16.
 struct RunState {
   // Opened on ExplorerKey at the start, released at the end of the run.
   std::unique_ptr<platform::RegistryObject> Registry;
-  std::string DesktopFolder;  // as the registry gives it; may be empty
-  std::string BrowserPath;
+  std::u16string DesktopFolder;  // as the registry gives it; may be empty
+  std::u16string BrowserPath;
 };
 
 // Runs every step in order and returns the exit code: 0 when the run

@@ -53,26 +53,34 @@ std::string FromUtf8(std::string_view utf8, unsigned codePage) {
   return out;
 }
 
-std::u16string Utf16FromBytes(std::string_view bytes, unsigned codePage) {
+std::string Utf16leBytes(std::string_view utf8) {
   std::size_t stopped = 0;
-  const std::string raw = Convert(bytes, CharsetName(codePage), "UTF-16LE", &stopped);
+  std::string raw = Convert(utf8, "UTF-8", "UTF-16LE", &stopped);
+  if (stopped != utf8.size()) throw std::runtime_error("not UTF-8: " + std::string(utf8));
+  return raw;
+}
+
+std::u16string Utf16FromUtf8(std::string_view utf8) {
+  const std::string raw = Utf16leBytes(utf8);
   std::u16string out;
   for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
     out += static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
                                  static_cast<unsigned char>(raw[i + 1]) << 8);
   }
-  if (stopped != bytes.size()) out += u'\uFFFD';  // as Windows marks what it cannot map
   return out;
 }
 
-std::string Utf8FromUtf16(const std::u16string& text) {
+std::string Utf8FromUtf16(std::u16string_view text) {
   std::string raw;
   for (char16_t c : text) {
     raw += static_cast<char>(c & 0xFF);
     raw += static_cast<char>(c >> 8);
   }
   std::size_t stopped = 0;
-  return Convert(raw, "UTF-16LE", "UTF-8", &stopped);
+  std::string out = Convert(raw, "UTF-16LE", "UTF-8", &stopped);
+  // A lone surrogate does not convert: show where, so a broken text is visible.
+  if (stopped != raw.size()) out += "\\u{bad UTF-16}";
+  return out;
 }
 
 }  // namespace testing_encoding

@@ -1,5 +1,5 @@
-// Conversions between UTF-8 (how the tests are written) and the code pages
-// the program speaks, through the C library's iconv.
+// Conversions between UTF-8 (how the tests are written), UTF-16 (what the
+// program speaks) and other code pages, through the C library's iconv.
 #pragma once
 
 #include <string>
@@ -13,10 +13,14 @@ std::string ToUtf8(std::string_view bytes, unsigned codePage);
 // UTF-8 as bytes of `codePage`; throws when a character has no form there.
 std::string FromUtf8(std::string_view utf8, unsigned codePage);
 
-std::u16string Utf16FromBytes(std::string_view bytes, unsigned codePage);
-std::string Utf8FromUtf16(const std::u16string& text);
+std::u16string Utf16FromUtf8(std::string_view utf8);
+std::string Utf8FromUtf16(std::u16string_view text);
 
-// Shorthand for the texts of this program: UTF-8 in, code page 932 bytes out.
-inline std::string Sjis(std::string_view utf8) { return FromUtf8(utf8, 932); }
+// Shorthands: what a test writes (UTF-8) and what the program speaks (UTF-16).
+inline std::u16string U16(std::string_view utf8) { return Utf16FromUtf8(utf8); }
+inline std::string U8(std::u16string_view text) { return Utf8FromUtf16(text); }
+
+// The UTF-16LE bytes of a text, as the registry stores it (no terminator).
+std::string Utf16leBytes(std::string_view utf8);
 
 }  // namespace testing_encoding

@@ -10,8 +10,8 @@
 namespace {
 
 using platform::SystemFailure;
-using testing_encoding::Sjis;
-using testing_encoding::ToUtf8;
+using testing_encoding::U16;
+using testing_encoding::U8;
 using Kind = SystemFailure::Kind;
 
 TEST(FailureMessage, SaysWhatFailed) {
@@ -20,27 +20,30 @@ TEST(FailureMessage, SaysWhatFailed) {
     const char* message;  // UTF-8
   };
   const Case cases[] = {
-      {{Kind::ComError, "", 0x80040154}, "Class not registered"},
-      {{Kind::ComError, "", 0x8000FFFF}, "OLE エラー 8000FFFF"},
-      {{Kind::ComError, "", 0x80070005}, "OLE エラー 80070005"},  // text of nothing but stops
-      {{Kind::InterfaceMissing, ""}, "Interface はサポートされていません"},
-      {{Kind::RegistryBadType, "Desktop"}, "'Desktop' のデータ型が不正です"},
-      {{Kind::RegistryUnreadable, "Desktop"}, "'Desktop' の取得に失敗しました"},
-      {{Kind::RegistryWriteRefused, "lumidor.example.com"},
+      {{Kind::ComError, u"", 0x80040154}, "Class not registered"},
+      {{Kind::ComError, u"", 0x8000FFFF}, "OLE エラー 8000FFFF"},
+      {{Kind::ComError, u"", 0x80070005}, "OLE エラー 80070005"},  // text of nothing but stops
+      {{Kind::ComError, u"", 0x80070002}, "指定されたファイルが見つかりません。"},  // a Japanese text, kept whole
+      {{Kind::InterfaceMissing, u""}, "Interface はサポートされていません"},
+      {{Kind::RegistryBadType, u"Desktop"}, "'Desktop' のデータ型が不正です"},
+      {{Kind::RegistryUnreadable, u"Desktop"}, "'Desktop' の取得に失敗しました"},
+      {{Kind::RegistryWriteRefused, u"lumidor.example.com"},
        "'lumidor.example.com' の設定に失敗しました"},
   };
   fake::FakeSystem system;
   system.ErrorTexts[0x80040154] = "Class not registered. \r\n";
   system.ErrorTexts[0x80070005] = ". . \r\n";
+  system.ErrorTexts[0x80070002] = "指定されたファイルが見つかりません。\r\n";
   for (std::size_t row = 0; row < std::size(cases); ++row) {
     SCOPED_TRACE("row " + std::to_string(row));
-    EXPECT_EQ(cases[row].message, ToUtf8(setup::FailureMessage(system, cases[row].failure), 932));
+    EXPECT_EQ(cases[row].message, U8(setup::FailureMessage(system, cases[row].failure)));
   }
 }
 
 TEST(UncaughtFailureText, NamesKindModulePlaceAndMessage) {
   fake::FakeSystem system;
-  system.ModulePath = Sjis("C:\\Users\\表\\Downloads\\Lumidor Install for IE.exe");
+  // A folder name outside code page 932, and one whose 932 form ends in 0x5C.
+  system.ModulePath = "C:\\Users\\브라우저\\表\\Lumidor Install for IE.exe";
   const void* place = reinterpret_cast<const void*>(std::uintptr_t{0x0040A1B5});
   struct Case {
     const char* message;
@@ -58,15 +61,13 @@ TEST(UncaughtFailureText, NamesKindModulePlaceAndMessage) {
   for (std::size_t row = 0; row < std::size(cases); ++row) {
     SCOPED_TRACE("row " + std::to_string(row));
     EXPECT_EQ(cases[row].text,
-              ToUtf8(setup::UncaughtFailureText(system, "RegistryError", place,
-                                                Sjis(cases[row].message)),
-                     932));
+              U8(setup::UncaughtFailureText(system, u"RegistryError", place, U16(cases[row].message))));
   }
 }
 
 // The process handler: shown once, with the task-modal error style, exit 1.
 int RaiseBadType(platform::SystemServices&) {
-  platform::RaiseFailure(Kind::RegistryBadType, "Desktop");
+  platform::RaiseFailure(Kind::RegistryBadType, u"Desktop");
 }
 int ThrowStandard(platform::SystemServices&) { throw std::runtime_error("boom"); }
 int ThrowOther(platform::SystemServices&) { throw 42; }
@@ -90,9 +91,9 @@ TEST(RunWithLastResort, ShowsEveryEscapedFailureAndExitsWithOne) {
     EXPECT_EQ(1, platform::RunWithLastResort(system, cases[row].run));
     ASSERT_EQ(1u, system.Messages.size());
     const auto& shown = system.Messages[0];
-    EXPECT_EQ(Sjis("アプリケーション エラー"), shown.Caption);
+    EXPECT_EQ(u"アプリケーション エラー", shown.Caption);
     EXPECT_EQ(0x2010u, shown.Style);
-    const std::string text = ToUtf8(shown.Text, 932);
+    const std::string text = U8(shown.Text);
     EXPECT_EQ(0u, text.find(cases[row].textStart)) << text;
     const std::string end = cases[row].textEnd;
     ASSERT_GE(text.size(), end.size());

@@ -5,19 +5,20 @@
 #include <cstring>
 
 #include "encoding.h"
-#include "setup/ansi_text.h"
+#include "setup/text_fields.h"
 
 namespace fake {
 namespace {
 
-using testing_encoding::ToUtf8;
+using testing_encoding::U16;
+using testing_encoding::U8;
 using Kind = platform::SystemFailure::Kind;
 
 const char kExplorer[] = "software\\microsoft\\windows\\currentversion\\explorer";
 const char kShellFolders[] = "software\\microsoft\\windows\\currentversion\\explorer\\shell folders";
 
 std::string Hex(std::uint32_t value) {
-  return "0x" + setup::UpperHex(value, 1);
+  return "0x" + U8(setup::UpperHex(value, 1));
 }
 
 std::string Join(const std::string& key, std::string_view sub) {
@@ -26,40 +27,39 @@ std::string Join(const std::string& key, std::string_view sub) {
 
 class FakeRegistry final : public platform::RegistryObject {
  public:
-  FakeRegistry(FakeSystem& system, std::string_view absolutePath) : system_(system) {
+  FakeRegistry(FakeSystem& system, std::u16string_view absolutePath) : system_(system) {
     Open(absolutePath);
   }
   ~FakeRegistry() override { system_.Record("ReleaseRegistry"); }
 
-  std::string ReadString(std::string_view section, std::string_view ident,
-                         std::string_view fallback) override {
-    system_.Record("ReadString " + ToUtf8(section, 932) + " | " + ToUtf8(ident, 932));
-    const std::string key = Join(current_.value_or(""), section);
+  std::u16string ReadString(std::u16string_view section, std::u16string_view ident,
+                            std::u16string_view fallback) override {
+    system_.Record("ReadString " + U8(section) + " | " + U8(ident));
+    const std::string key = Join(current_.value_or(""), U8(section));
     const auto found = system_.Keys.find(key);
     if (system_.KeysThatCannotOpen.count(key) || found == system_.Keys.end()) {
-      return std::string(fallback);
+      return std::u16string(fallback);
     }
-    const auto value = found->second.find(Fold(ident));
-    if (value == found->second.end()) return std::string(fallback);
-    if (system_.ValuesThatCannotRead.count(key + "\\" + Fold(ident))) {
-      platform::RaiseFailure(Kind::RegistryUnreadable, std::string(ident));
+    const auto value = found->second.find(Fold(U8(ident)));
+    if (value == found->second.end()) return std::u16string(fallback);
+    if (system_.ValuesThatCannotRead.count(key + "\\" + Fold(U8(ident)))) {
+      platform::RaiseFailure(Kind::RegistryUnreadable, std::u16string(ident));
     }
     return platform::RegistryValueText(ident, value->second.Type, value->second.Data);
   }
 
-  bool OpenKey(std::string_view absolutePath) override {
-    system_.Record("OpenKey " + ToUtf8(absolutePath, 932));
+  bool OpenKey(std::u16string_view absolutePath) override {
+    system_.Record("OpenKey " + U8(absolutePath));
     return Open(absolutePath);
   }
 
-  void WriteBinary(std::string_view name, std::string_view data) override {
-    system_.Record("WriteBinary " + ToUtf8(name, 932) + " | " + std::to_string(data.size()) +
-                   " bytes");
+  void WriteBinary(std::u16string_view name, std::string_view data) override {
+    system_.Record("WriteBinary " + U8(name) + " | " + std::to_string(data.size()) + " bytes");
     const std::string key = current_.value_or("");
     if (system_.KeysThatRefuseWrites.count(key)) {
-      platform::RaiseFailure(Kind::RegistryWriteRefused, std::string(name));
+      platform::RaiseFailure(Kind::RegistryWriteRefused, std::u16string(name));
     }
-    system_.Keys[key][Fold(name)] = RegValue{platform::kRegBinary, std::string(data)};
+    system_.Keys[key][Fold(U8(name))] = RegValue{platform::kRegBinary, std::string(data)};
   }
 
   void CloseKey() override {
@@ -68,8 +68,8 @@ class FakeRegistry final : public platform::RegistryObject {
   }
 
  private:
-  bool Open(std::string_view absolutePath) {
-    const std::string key = Fold(absolutePath);
+  bool Open(std::u16string_view absolutePath) {
+    const std::string key = Fold(U8(absolutePath));
     if (system_.KeysThatCannotOpen.count(key)) return false;
     system_.Keys[key];  // created when missing, as RegCreateKeyEx does
     current_ = key;
@@ -85,11 +85,11 @@ class FakeDialog final : public platform::OpenFileDialog {
   explicit FakeDialog(FakeSystem& system) : system_(system) {}
   ~FakeDialog() override { system_.Record("ReleaseOpenDialog"); }
 
-  std::optional<std::string> Execute(const platform::OpenDialogSettings& settings) override {
+  std::optional<std::u16string> Execute(const platform::OpenDialogSettings& settings) override {
     system_.Record("ExecuteOpenDialog");
     system_.DialogSettings = settings;
     if (!system_.DialogAnswer) return std::nullopt;
-    return testing_encoding::FromUtf8(*system_.DialogAnswer, system_.AnsiCodePageNumber);
+    return U16(*system_.DialogAnswer);
   }
 
  private:
@@ -101,22 +101,22 @@ class FakeLink final : public platform::ShellLink {
   explicit FakeLink(FakeSystem& system) : system_(system) {}
   ~FakeLink() override { system_.Record("ReleaseShellLink"); }
 
-  void SetArguments(std::string_view arguments) override {
-    system_.Record("SetArguments " + system_.AnsiToUtf8(arguments));
+  void SetArguments(std::u16string_view arguments) override {
+    system_.Record("SetArguments " + U8(arguments));
     link_.Arguments = arguments;
   }
-  void SetPath(std::string_view path) override {
-    system_.Record("SetPath " + system_.AnsiToUtf8(path));
+  void SetPath(std::u16string_view path) override {
+    system_.Record("SetPath " + U8(path));
     link_.Path = path;
   }
-  void SetWorkingDirectory(std::string_view folder) override {
-    system_.Record("SetWorkingDirectory " + system_.AnsiToUtf8(folder));
+  void SetWorkingDirectory(std::u16string_view folder) override {
+    system_.Record("SetWorkingDirectory " + U8(folder));
     link_.WorkingDirectory = folder;
   }
-  bool Save(const std::u16string& path) override {
-    const std::string utf8 = testing_encoding::Utf8FromUtf16(path);
+  bool Save(std::u16string_view path) override {
+    const std::string utf8 = U8(path);
     system_.Record("Save " + utf8);
-    system_.SavePaths.push_back(path);
+    system_.SavePaths.emplace_back(path);
     // The shell cannot create the file in a folder that does not exist.
     const std::size_t slash = utf8.rfind('\\');
     const std::string folder = slash == std::string::npos ? "" : utf8.substr(0, slash);
@@ -154,7 +154,7 @@ FakeSystem::FakeSystem() {
 }
 
 void FakeSystem::SetDesktop(std::string_view utf8Path, std::uint32_t type) {
-  SetDesktopData(testing_encoding::FromUtf8(utf8Path, AnsiCodePageNumber) + '\0', type);
+  SetDesktopData(testing_encoding::Utf16leBytes(utf8Path) + std::string(2, '\0'), type);
 }
 
 void FakeSystem::SetDesktopData(std::string data, std::uint32_t type) {
@@ -178,10 +178,6 @@ const std::map<std::string, RegValue>* FakeSystem::Key(std::string_view path) co
   return found == Keys.end() ? nullptr : &found->second;
 }
 
-std::string FakeSystem::AnsiToUtf8(std::string_view bytes) const {
-  return ToUtf8(bytes, AnsiCodePageNumber);
-}
-
 bool FakeSystem::StartCom() {
   Record("StartCom");
   return ComStartSucceeds;
@@ -189,13 +185,13 @@ bool FakeSystem::StartCom() {
 
 void FakeSystem::StopCom() { Record("StopCom"); }
 
-std::unique_ptr<platform::RegistryObject> FakeSystem::OpenRegistry(std::string_view absolutePath) {
-  Record("OpenRegistry " + ToUtf8(absolutePath, 932));
+std::unique_ptr<platform::RegistryObject> FakeSystem::OpenRegistry(std::u16string_view absolutePath) {
+  Record("OpenRegistry " + U8(absolutePath));
   return std::make_unique<FakeRegistry>(*this, absolutePath);
 }
 
-bool FakeSystem::FileExists(std::string_view path) {
-  const std::string utf8 = AnsiToUtf8(path);
+bool FakeSystem::FileExists(std::u16string_view path) {
+  const std::string utf8 = U8(path);
   Record("FileExists " + utf8);
   return Files.count(Fold(utf8)) != 0;
 }
@@ -205,9 +201,10 @@ std::unique_ptr<platform::OpenFileDialog> FakeSystem::CreateOpenDialog() {
   return std::make_unique<FakeDialog>(*this);
 }
 
-void FakeSystem::ShowMessage(std::string_view text, std::string_view caption, std::uint32_t style) {
-  Record("ShowMessage " + ToUtf8(caption, 932) + " | " + ToUtf8(text, 932) + " | " + Hex(style));
-  Messages.push_back(Message{std::string(text), std::string(caption), style});
+void FakeSystem::ShowMessage(std::u16string_view text, std::u16string_view caption,
+                             std::uint32_t style) {
+  Record("ShowMessage " + U8(caption) + " | " + U8(text) + " | " + Hex(style));
+  Messages.push_back(Message{std::u16string(text), std::u16string(caption), style});
 }
 
 std::unique_ptr<platform::ShellLink> FakeSystem::CreateShellLink() {
@@ -222,21 +219,12 @@ platform::OsVersionRecord FakeSystem::QueryOsVersion() {
   return Version;
 }
 
-std::bitset<256> FakeSystem::AnsiLeadBytes() {
-  return AnsiCodePageNumber == 932 ? setup::Cp932LeadBytes() : std::bitset<256>();
-}
+std::u16string FakeSystem::ModuleFileName() { return U16(ModulePath); }
 
-std::u16string FakeSystem::Widen(std::string_view bytes, unsigned codePage) {
-  return testing_encoding::Utf16FromBytes(
-      bytes, codePage == platform::kAnsiCodePage ? AnsiCodePageNumber : codePage);
-}
-
-std::string FakeSystem::ModuleFileName() { return ModulePath; }
-
-std::optional<std::string> FakeSystem::SystemErrorText(std::uint32_t code) {
+std::optional<std::u16string> FakeSystem::SystemErrorText(std::uint32_t code) {
   const auto found = ErrorTexts.find(code);
   if (found == ErrorTexts.end()) return std::nullopt;
-  return found->second;
+  return U16(found->second);
 }
 
 }  // namespace fake

@@ -3,8 +3,8 @@
 // rules (case-insensitive keys and paths, a save fails when its folder is
 // missing, REG_SZ data taken up to its first zero) and records, in order,
 // every call that touches the system or the user, so a test can assert a
-// whole run. Pure conversions (Widen, AnsiLeadBytes) and look-ups for the
-// failure report are not recorded.
+// whole run. Look-ups for the failure report are not recorded. Texts reach it
+// as UTF-16, as they reach Windows; the trace shows them as UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -21,13 +21,13 @@ namespace fake {
 
 struct RegValue {
   std::uint32_t Type = platform::kRegSz;
-  std::string Data;  // raw bytes, exactly as stored
+  std::string Data;  // raw bytes, exactly as stored (text: UTF-16LE)
 };
 
 struct SavedLink {
-  std::string Arguments;
-  std::string Path;
-  std::string WorkingDirectory;
+  std::u16string Arguments;
+  std::u16string Path;
+  std::u16string WorkingDirectory;
 };
 
 inline constexpr std::uint32_t kHresultPathNotFound = 0x80070003;
@@ -36,11 +36,10 @@ inline constexpr std::uint32_t kHresultClassNotRegistered = 0x80040154;
 class FakeSystem final : public platform::SystemServices {
  public:
   // A desktop folder that exists, Internet Explorer at its default path,
-  // Windows 7, code page 932: a normal Japanese user's machine.
+  // Windows 7: a normal user's machine.
   FakeSystem();
 
   // ---- the scene (UTF-8 in the test, stored as the system would) ----
-  unsigned AnsiCodePageNumber = 932;
   bool ComStartSucceeds = true;
   // Registry: key path (without leading '\', any case) -> value name -> value.
   std::map<std::string, std::map<std::string, RegValue>> Keys;
@@ -57,25 +56,25 @@ class FakeSystem final : public platform::SystemServices {
   bool LinkHasShellLinkA = true;
   bool LinkHasPersistFile = true;
   platform::OsVersionRecord Version;
-  std::string ModulePath;  // ANSI bytes
-  std::map<std::uint32_t, std::string> ErrorTexts;
+  std::string ModulePath;  // UTF-8
+  std::map<std::uint32_t, std::string> ErrorTexts;  // UTF-8
 
   // ---- what happened ----
   std::vector<std::string> Calls;
   std::optional<platform::OpenDialogSettings> DialogSettings;
   std::map<std::string, SavedLink> SavedLinks;  // by UTF-8 path as saved
   std::vector<std::u16string> SavePaths;        // every save's path, exactly as passed
-  // Message boxes as shown: raw bytes of text and caption, and the style.
+  // Message boxes as shown: text, caption and style.
   struct Message {
-    std::string Text;
-    std::string Caption;
+    std::u16string Text;
+    std::u16string Caption;
     std::uint32_t Style;
   };
   std::vector<Message> Messages;
 
   // ---- scene helpers ----
   void SetDesktop(std::string_view utf8Path, std::uint32_t type = platform::kRegSz);
-  void SetDesktopData(std::string data, std::uint32_t type);  // raw bytes
+  void SetDesktopData(std::string data, std::uint32_t type);  // raw bytes (UTF-16LE for text)
   void RemoveDesktopValue();
   void SetVersion(std::uint32_t major, std::uint32_t minor, std::string_view servicePack);
   const std::map<std::string, RegValue>* Key(std::string_view path) const;
@@ -83,19 +82,15 @@ class FakeSystem final : public platform::SystemServices {
   // ---- SystemServices ----
   bool StartCom() override;
   void StopCom() override;
-  std::unique_ptr<platform::RegistryObject> OpenRegistry(std::string_view absolutePath) override;
-  bool FileExists(std::string_view path) override;
+  std::unique_ptr<platform::RegistryObject> OpenRegistry(std::u16string_view absolutePath) override;
+  bool FileExists(std::u16string_view path) override;
   std::unique_ptr<platform::OpenFileDialog> CreateOpenDialog() override;
-  void ShowMessage(std::string_view text, std::string_view caption, std::uint32_t style) override;
+  void ShowMessage(std::u16string_view text, std::u16string_view caption, std::uint32_t style) override;
   std::unique_ptr<platform::ShellLink> CreateShellLink() override;
   platform::OsVersionRecord QueryOsVersion() override;
-  std::bitset<256> AnsiLeadBytes() override;
-  std::u16string Widen(std::string_view bytes, unsigned codePage) override;
-  std::string ModuleFileName() override;
-  std::optional<std::string> SystemErrorText(std::uint32_t code) override;
+  std::u16string ModuleFileName() override;
+  std::optional<std::u16string> SystemErrorText(std::uint32_t code) override;
 
-  // Helpers for the fake's own parts.
-  std::string AnsiToUtf8(std::string_view bytes) const;
   void Record(std::string call) { Calls.push_back(std::move(call)); }
 };
 

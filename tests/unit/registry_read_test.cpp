@@ -16,7 +16,11 @@ using platform::kRegSz;
 using platform::SystemFailure;
 using Kind = SystemFailure::Kind;
 
+using testing_encoding::U8;
+using testing_encoding::Utf16leBytes;
+
 std::string Bytes(const char* data, std::size_t size) { return std::string(data, size); }
+const std::string kZero(2, '\0');  // a UTF-16 terminator
 
 // Reads the desktop value into a fresh run state; the failure kind when it raises.
 struct ReadResult {
@@ -28,9 +32,9 @@ ReadResult ReadDesktop(fake::FakeSystem& system) {
   state.Registry = system.OpenRegistry(setup::ExplorerKey);
   try {
     setup::ReadDesktopFolder(state);
-    return {state.DesktopFolder, std::nullopt};
+    return {U8(state.DesktopFolder), std::nullopt};
   } catch (const SystemFailure& failure) {
-    EXPECT_EQ("Desktop", failure.Subject);
+    EXPECT_EQ(u"Desktop", failure.Subject);
     return {"", failure.FailureKind};
   }
 }
@@ -51,7 +55,7 @@ TEST(ReadDesktopFolder, TakesTheValueAsStored) {
          s.Keys.erase("software\\microsoft\\windows\\currentversion\\explorer\\shell folders");
        },
        "", {}},
-      {"empty text", [](fake::FakeSystem& s) { s.SetDesktopData(Bytes("\0", 1), kRegSz); }, "", {}},
+      {"empty text", [](fake::FakeSystem& s) { s.SetDesktopData(kZero, kRegSz); }, "", {}},
       {"no data at all, of a text type",
        [](fake::FakeSystem& s) { s.SetDesktopData("", kRegSz); }, "", {}},
       {"no data at all, of another type",
@@ -62,22 +66,35 @@ TEST(ReadDesktopFolder, TakesTheValueAsStored) {
       {"trailing backslash kept",
        [](fake::FakeSystem& s) { s.SetDesktop("D:\\Desk\\"); }, "D:\\Desk\\", {}},
       {"no terminating zero",
-       [](fake::FakeSystem& s) { s.SetDesktopData("D:\\Desk", kRegSz); }, "D:\\Desk", {}},
-      {"odd length with its zero",
-       [](fake::FakeSystem& s) { s.SetDesktopData(Bytes("D:\\Dsk\0", 7), kRegSz); }, "D:\\Dsk", {}},
+       [](fake::FakeSystem& s) { s.SetDesktopData(Utf16leBytes("D:\\Desk"), kRegSz); }, "D:\\Desk", {}},
+      {"odd length: the half code unit is dropped",
+       [](fake::FakeSystem& s) { s.SetDesktopData(Utf16leBytes("D:\\Dsk") + "\x41", kRegSz); },
+       "D:\\Dsk", {}},
+      {"odd length after the terminator",
+       [](fake::FakeSystem& s) { s.SetDesktopData(Utf16leBytes("D:\\Dsk") + kZero + "\x41", kRegSz); },
+       "D:\\Dsk", {}},
+      {"a single byte is no text",
+       [](fake::FakeSystem& s) { s.SetDesktopData("\x41", kRegSz); }, "", {}},
       {"text after the first zero is not taken",
-       [](fake::FakeSystem& s) { s.SetDesktopData(Bytes("D:\\A\0D:\\B\0", 10), kRegSz); },
+       [](fake::FakeSystem& s) {
+         s.SetDesktopData(Utf16leBytes("D:\\A") + kZero + Utf16leBytes("D:\\B") + kZero, kRegSz);
+       },
        "D:\\A", {}},
+      {"a zero byte inside a code unit ends nothing",
+       [](fake::FakeSystem& s) { s.SetDesktop("D:\\Ā\\") /* U+0100: bytes 00 01 */; }, "D:\\Ā\\", {}},
       {"long value, far past MAX_PATH",
-       [longPath](fake::FakeSystem& s) { s.SetDesktopData(longPath, kRegSz); }, longPath, {}},
+       [longPath](fake::FakeSystem& s) { s.SetDesktopData(Utf16leBytes(longPath), kRegSz); }, longPath, {}},
       {"Japanese folder",
        [](fake::FakeSystem& s) { s.SetDesktop("C:\\ユーザー\\表\\デスクトップ"); },
-       testing_encoding::Sjis("C:\\ユーザー\\表\\デスクトップ"), {}},
+       "C:\\ユーザー\\表\\デスクトップ", {}},
+      {"folder outside code page 932, with a surrogate pair",
+       [](fake::FakeSystem& s) { s.SetDesktop("C:\\Users\\𠮷野 김\\Desktop"); },
+       "C:\\Users\\𠮷野 김\\Desktop", {}},
       {"a DWORD is not text",
        [](fake::FakeSystem& s) { s.SetDesktopData(Bytes("\1\0\0\0", 4), kRegDword); }, "",
        Kind::RegistryBadType},
       {"binary is not text",
-       [](fake::FakeSystem& s) { s.SetDesktopData("C:\\x", kRegBinary); }, "",
+       [](fake::FakeSystem& s) { s.SetDesktopData(Utf16leBytes("C:\\x"), kRegBinary); }, "",
        Kind::RegistryBadType},
       {"unreadable value",
        [](fake::FakeSystem& s) {
@@ -105,7 +122,7 @@ TEST(ReadDesktopFolder, TakesTheValueAsStored) {
 TEST(ReadDesktopFolder, WithoutTheExplorerKeyLooksBelowTheRoot) {
   fake::FakeSystem system;
   system.KeysThatCannotOpen.insert("software\\microsoft\\windows\\currentversion\\explorer");
-  system.Keys["shell folders"]["desktop"] = fake::RegValue{kRegSz, "E:\\Odd"};
+  system.Keys["shell folders"]["desktop"] = fake::RegValue{kRegSz, Utf16leBytes("E:\\Odd")};
   EXPECT_EQ("E:\\Odd", ReadDesktop(system).folder);
 }
 

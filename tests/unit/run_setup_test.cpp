@@ -12,6 +12,7 @@
 namespace {
 
 using fake::FakeSystem;
+using testing_encoding::U8;
 using Calls = std::vector<std::string>;
 
 const std::string kHost = TEST_SERVICE_HOST;
@@ -184,9 +185,9 @@ TEST(RunSetup, SavedShortcutHoldsTargetArgumentsAndFolder) {
   ASSERT_EQ(1u, system.SavedLinks.size());
   const auto& [path, link] = *system.SavedLinks.begin();
   EXPECT_EQ(kDesktop + kShortcutName, path);
-  EXPECT_EQ(kArguments, link.Arguments);
-  EXPECT_EQ(kIe, link.Path);
-  EXPECT_EQ(kIeFolder, link.WorkingDirectory);
+  EXPECT_EQ(kArguments, U8(link.Arguments));
+  EXPECT_EQ(kIe, U8(link.Path));
+  EXPECT_EQ(kIeFolder, U8(link.WorkingDirectory));
 }
 
 TEST(RunSetup, ChooserGetsItsSettingsByteForByte) {
@@ -196,10 +197,10 @@ TEST(RunSetup, ChooserGetsItsSettingsByteForByte) {
   ASSERT_TRUE(system.DialogSettings.has_value());
   const platform::OpenDialogSettings& s = *system.DialogSettings;
   EXPECT_TRUE(s.OwnedByApplicationWindow);
-  EXPECT_EQ(std::string("EXE (*.exe)\0*.exe\0\0", 19), s.Filter);
+  EXPECT_EQ(std::u16string(u"EXE (*.exe)\0*.exe\0\0", 19), s.Filter);
   EXPECT_EQ(1u, s.FilterIndex);
-  EXPECT_EQ("", s.InitialDir);
-  EXPECT_EQ("", s.Title);
+  EXPECT_EQ(u"", s.InitialDir);
+  EXPECT_EQ(u"", s.Title);
   EXPECT_EQ(261u, s.MaxFile);  // 260 characters and the zero
   EXPECT_EQ(0x80000u | 0x4u | 0x800000u, s.Flags);
   // The cancelled chooser's one message: the error icon only.
@@ -207,51 +208,70 @@ TEST(RunSetup, ChooserGetsItsSettingsByteForByte) {
   EXPECT_EQ(0x10u, system.Messages[0].Style);
 }
 
-// A run on a system whose ANSI code page is not 932 still names the file in
-// Japanese, and takes the desktop folder in the system's own code page.
-TEST(RunSetup, ShortcutNameSurvivesAWesternCodePage) {
-  FakeSystem system;
-  system.AnsiCodePageNumber = 1252;
-  system.Folders.insert(fake::Fold("C:\\Users\\Zoë\\Desktop"));
-  system.SetDesktop("C:\\Users\\Zoë\\Desktop");
-  ASSERT_EQ(0, setup::RunSetup(system));
-  ASSERT_EQ(1u, system.SavedLinks.size());
-  EXPECT_EQ("C:\\Users\\Zoë\\Desktop\\Lumidor トップメニュー.lnk", system.SavedLinks.begin()->first);
-  // The UTF-16 the shell receives, code unit for code unit: ë from code page
-  // 1252, the katakana from 932.
-  ASSERT_EQ(1u, system.SavePaths.size());
-  EXPECT_EQ(u"C:\\Users\\Zo\u00EB\\Desktop\\Lumidor "
-            u"\u30C8\u30C3\u30D7\u30E1\u30CB\u30E5\u30FC.lnk",
-            system.SavePaths[0]);
+// Paths reach the shell exactly as the registry and the dialog gave them,
+// whatever characters they hold: Japanese, Korean (outside code page 932) or
+// outside the Basic Multilingual Plane (𠮷, a surrogate pair), so no ANSI
+// code page can mangle them.
+TEST(RunSetup, PathsOfAnyCharactersReachTheShellUnchanged) {
+  struct Case {
+    const char* desktop;  // UTF-8
+    const char16_t* savedAs;
+    const char* picked;   // nullptr: the default browser
+    const char16_t* target;
+    const char16_t* folder;
+  };
+  const Case cases[] = {
+      {"C:\\Users\\Zoë\\Desktop", u"C:\\Users\\Zo\u00EB\\Desktop\\Lumidor \u30C8\u30C3\u30D7\u30E1\u30CB\u30E5\u30FC.lnk",
+       nullptr, u"C:\\Program Files\\Internet Explorer\\iexplore.exe", u"C:\\Program Files\\Internet Explorer\\"},
+      {"C:\\Users\\𠮷野\\デスクトップ",
+       u"C:\\Users\\\U00020BB7\u91CE\\\u30C7\u30B9\u30AF\u30C8\u30C3\u30D7\\Lumidor \u30C8\u30C3\u30D7\u30E1\u30CB\u30E5\u30FC.lnk",
+       "C:\\브라우저\\b.exe", u"C:\\\uBE0C\uB77C\uC6B0\uC800\\b.exe", u"C:\\\uBE0C\uB77C\uC6B0\uC800\\"},
+  };
+  for (std::size_t row = 0; row < std::size(cases); ++row) {
+    SCOPED_TRACE("row " + std::to_string(row) + ": " + cases[row].desktop);
+    FakeSystem system;
+    system.Folders.insert(fake::Fold(cases[row].desktop));
+    system.SetDesktop(cases[row].desktop);
+    if (cases[row].picked) {
+      system.Files.clear();
+      system.DialogAnswer = cases[row].picked;
+    }
+    ASSERT_EQ(0, setup::RunSetup(system));
+    ASSERT_EQ(1u, system.SavePaths.size());
+    EXPECT_EQ(cases[row].savedAs, system.SavePaths[0]);
+    ASSERT_EQ(1u, system.SavedLinks.size());
+    const fake::SavedLink& link = system.SavedLinks.begin()->second;
+    EXPECT_EQ(cases[row].target, link.Path);
+    EXPECT_EQ(cases[row].folder, link.WorkingDirectory);
+  }
 }
 
-// A 0x5C or 0x3A trail byte is part of its character, not a separator; the
-// working folder ends at the last real backslash.
-TEST(RunSetup, WorkingFolderSplitRespectsDoubleByteCharacters) {
+// The working folder ends at the last backslash or colon of the picked path.
+// In UTF-16 no character's code unit can pass for one, whatever its byte
+// form in code page 932 (表 and ソ end in 0x5C there).
+TEST(RunSetup, WorkingFolderIsThePickedPathUpToItsLastSeparator) {
   struct Case {
-    unsigned codePage;
     const char* picked;  // UTF-8
     const char* folder;
   };
   const Case cases[] = {
-      {932, "C:\\表\\ブラウザ.exe", "C:\\表\\"},
-      {932, "C:\\Tools\\表", "C:\\Tools\\"},  // ends in 0x95 0x5C
-      {932, "D:ソ.exe", "D:"},                // ソ is 0x83 0x5C
-      {932, "browser.exe", ""},
-      {1252, "C:\\Café\\browser.exe", "C:\\Café\\"},  // é (0xE9) is a lead byte only in 932
+      {"C:\\表\\ブラウザ.exe", "C:\\表\\"},
+      {"C:\\Tools\\表", "C:\\Tools\\"},
+      {"D:ソ.exe", "D:"},
+      {"browser.exe", ""},
+      {"C:\\Café\\browser.exe", "C:\\Café\\"},
+      {"\\\\server\\share\\𠮷.exe", "\\\\server\\share\\"},
   };
   for (std::size_t row = 0; row < std::size(cases); ++row) {
     SCOPED_TRACE("row " + std::to_string(row) + ": " + cases[row].picked);
     FakeSystem system;
-    system.AnsiCodePageNumber = cases[row].codePage;
-    system.SetDesktop(kDesktop);
     system.Files.clear();
     system.DialogAnswer = cases[row].picked;
     ASSERT_EQ(0, setup::RunSetup(system));
     ASSERT_EQ(1u, system.SavedLinks.size());
     const fake::SavedLink& link = system.SavedLinks.begin()->second;
-    EXPECT_EQ(cases[row].picked, system.AnsiToUtf8(link.Path));
-    EXPECT_EQ(cases[row].folder, system.AnsiToUtf8(link.WorkingDirectory));
+    EXPECT_EQ(cases[row].picked, U8(link.Path));
+    EXPECT_EQ(cases[row].folder, U8(link.WorkingDirectory));
   }
 }
 

@@ -1,5 +1,6 @@
-// The built-in texts are code page 932 bytes; each decodes back to what the
-// user must read, and the two that matter most are checked byte for byte.
+// The built-in texts are UTF-16; each is exactly what the user must read, and
+// each still has the code page 932 form it has always had, byte for byte, so
+// the program reads the same as before on a Japanese system.
 #include "setup/texts.h"
 
 #include <gtest/gtest.h>
@@ -8,12 +9,13 @@
 
 namespace {
 
-using testing_encoding::ToUtf8;
+using testing_encoding::FromUtf8;
+using testing_encoding::U8;
 
-TEST(Texts, DecodeFromCodePage932) {
+TEST(Texts, AreTheCharactersTheUserReads) {
   struct Case {
     const char* name;
-    const char* bytes;
+    const char16_t* text;
     std::string utf8;
   };
   const std::string host = TEST_SERVICE_HOST;
@@ -29,8 +31,6 @@ TEST(Texts, DecodeFromCodePage932) {
       {"BrowserFilter", setup::BrowserFilter, "EXE (*.exe)|*.exe"},
       {"PopupAllowKey", setup::PopupAllowKey,
        "\\Software\\Microsoft\\Internet Explorer\\New Windows\\Allow"},
-      {"ServicePackText", setup::ServicePackText, "Service Pack"},
-      {"ServicePack1Text", setup::ServicePack1Text, "Service Pack 1"},
       {"DoneCaption", setup::DoneCaption, "確認"},
       {"DoneText", setup::DoneText, "設定が終了しました。"},
       {"ErrorCaption", setup::ErrorCaption, "エラー"},
@@ -45,17 +45,41 @@ TEST(Texts, DecodeFromCodePage932) {
       {"WriteFailedFormat", setup::WriteFailedFormat, "'%s' の設定に失敗しました"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(c.utf8, ToUtf8(c.bytes, 932)) << c.name;
+    EXPECT_EQ(c.utf8, U8(c.text)) << c.name;
+    // Every one has a code page 932 form (throws when a character has none).
+    EXPECT_NO_THROW(FromUtf8(U8(c.text), 932)) << c.name;
   }
+  // The service-pack texts are searched for in the ANSI version record.
+  EXPECT_STREQ("Service Pack", setup::ServicePackText);
+  EXPECT_STREQ("Service Pack 1", setup::ServicePack1Text);
 }
 
-TEST(Texts, AreTheExactBytes) {
-  EXPECT_STREQ("\x90\xdd\x92\xe8\x82\xaa\x8f\x49\x97\xb9\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42",
-               setup::DoneText);
-  EXPECT_STREQ("\x8a\x6d\x94\x46", setup::DoneCaption);
-  // トップメニュー: each character two bytes, no byte lost to a separator.
-  EXPECT_STREQ("\\Lumidor \x83\x67\x83\x62\x83\x76\x83\x81\x83\x6a\x83\x85\x81\x5b.lnk",
-               setup::ShortcutFileName);
+// The code page 932 bytes the texts have always had.
+TEST(Texts, InCodePage932AreTheExactBytes) {
+  struct Case {
+    const char* name;
+    const char16_t* text;
+    const char* bytes;
+  };
+  const Case cases[] = {
+      {"DoneText", setup::DoneText,
+       "\x90\xdd\x92\xe8\x82\xaa\x8f\x49\x97\xb9\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42"},
+      {"DoneCaption", setup::DoneCaption, "\x8a\x6d\x94\x46"},
+      {"ErrorCaption", setup::ErrorCaption, "\x83\x47\x83\x89\x81\x5b"},
+      {"ShortcutFailedText", setup::ShortcutFailedText,
+       "\x83\x56\x83\x87\x81\x5b\x83\x67\x83\x4a\x83\x62\x83\x67\x82\xcc\x8d\xec\x90\xac\x82\xc9"
+       "\x8e\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42\x83\x7d\x83\x6a\x83\x85\x83\x41"
+       "\x83\x8b\x82\xf0\x8e\x51\x8d\x6c\x82\xc9\x8e\xe8\x93\xae\x82\xc5\x90\xdd\x92\xe8\x82\xb5"
+       "\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81\x42"},
+      {"FailureCaption", setup::FailureCaption,
+       "\x83\x41\x83\x76\x83\x8a\x83\x50\x81\x5b\x83\x56\x83\x87\x83\x93 \x83\x47\x83\x89\x81\x5b"},
+      // トップメニュー: each character two bytes.
+      {"ShortcutFileName", setup::ShortcutFileName,
+       "\\Lumidor \x83\x67\x83\x62\x83\x76\x83\x81\x83\x6a\x83\x85\x81\x5b.lnk"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(std::string(c.bytes), FromUtf8(U8(c.text), 932)) << c.name;
+  }
 }
 
 }  // namespace

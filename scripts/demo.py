@@ -74,7 +74,7 @@ def camera_for(display, folder, names):
 
 def report(case, res):
     for i, box in enumerate(res.message_boxes, 1):
-        text, caption = box.decoded(932)
+        text, caption = box.text, box.caption
         print("message box %d (answered with OK)" % i)
         print("  caption : %s" % caption)
         print("  text    : %s" % text)
@@ -83,7 +83,7 @@ def report(case, res):
     if not res.message_boxes:
         print("no message box was shown")
     if res.open_dialog_calls:
-        print("the browser chooser (GetOpenFileNameA) was shown %d time(s)" % res.open_dialog_calls)
+        print("the browser chooser (GetOpenFileNameW) was shown %d time(s)" % res.open_dialog_calls)
     print()
     print("Desktop (%s) holds: %s" % (case.desktop_win, ", ".join(case.desktop_listing()) or "nothing"))
     if os.path.exists(case.shortcut_path()):

@@ -28,7 +28,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
 import wineharness as wh  # noqa: E402
 
-DONE_TEXT = wh.DONE_TEXT.encode("cp932")
+DONE_TEXT = wh.DONE_TEXT
 PASSWORD = "throwaway-password"
 
 
@@ -144,7 +144,7 @@ def check_signed_run(args, exe, template, display):
             problems.append("exit code %r, want 0 (windows left: %r)" % (res.exit_code, res.stray_windows))
         if [b.text for b in res.message_boxes] != [DONE_TEXT]:
             problems.append("message boxes %r, want only the completion message"
-                            % [b.decoded(932) for b in res.message_boxes])
+                            % [(b.text, b.caption) for b in res.message_boxes])
         if case.desktop_listing() != [wh.SHORTCUT_NAME]:
             problems.append("Desktop holds %r, want only %r" % (case.desktop_listing(), wh.SHORTCUT_NAME))
         elif wh.read_shortcut(case.shortcut_path()).get("Command line arguments") != \

@@ -37,7 +37,7 @@ import wineharness as wh  # noqa: E402
 
 PLANTED_NAME = "uxtheme.dll"
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
-DONE_TEXT = wh.DONE_TEXT.encode("cp932")
+DONE_TEXT = wh.DONE_TEXT
 
 # The loader calls to watch besides the harness's own; kernel32 forwards both
 # to kernelbase, and which of the two Wine names in the trace depends on how
@@ -132,7 +132,7 @@ def check_exe(args, template, display):
             m = re.search(rb"SetDefaultDllDirectories\(([0-9a-f]+)\)", line, re.I)
             if not m or int(m.group(1), 16) != LOAD_LIBRARY_SEARCH_SYSTEM32:
                 problems.append("SetDefaultDllDirectories called as %r, want flags 00000800" % line)
-            ui_at, ui_line = first_call_line(res.relay, ["user32.MessageBoxA", "comdlg32.GetOpenFileNameA"])
+            ui_at, ui_line = first_call_line(res.relay, ["user32.MessageBoxW", "comdlg32.GetOpenFileNameW"])
             if ui_at is not None and ui_at < at:
                 problems.append("%r came before SetDefaultDllDirectories" % ui_line)
         _, fallback = first_call_line(res.relay, ["kernel32.SetDllDirectoryW", "kernelbase.SetDllDirectoryW"])
@@ -144,7 +144,7 @@ def check_exe(args, template, display):
         boxes = [b.text for b in res.message_boxes]
         if boxes != [DONE_TEXT]:
             problems.append("message boxes %r, want only the completion message"
-                            % [b.decoded(932) for b in res.message_boxes])
+                            % [(b.text, b.caption) for b in res.message_boxes])
         if case.desktop_listing() != [wh.SHORTCUT_NAME]:
             problems.append("Desktop holds %r, want only %r" % (case.desktop_listing(), wh.SHORTCUT_NAME))
     return problems
@@ -167,7 +167,7 @@ def check_exe_dialog(args, template, display):
                        debug="-all,+relay,+loaddll")
         print("  exe with the dialog ran in %.1f s, log %s" % (res.seconds, res.log_path))
         if res.open_dialog_calls != 1 or res.exit_code != 0 or res.unanswered:
-            problems.append("the dialog run did not end as a cancelled one: GetOpenFileNameA %d time(s), "
+            problems.append("the dialog run did not end as a cancelled one: GetOpenFileNameW %d time(s), "
                             "exit code %r, never showed %r" % (res.open_dialog_calls, res.exit_code,
                                                                [a[0] for a in res.unanswered]))
         paths = loaded_from(res.relay, PLANTED_NAME)

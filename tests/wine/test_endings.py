@@ -40,9 +40,16 @@ OPEN_DIALOG = "開く"   # the system's own title of the file-open dialog under 
 
 # Browsers a person might pick. The second one's file name holds 表, whose
 # second byte is 0x5C: the working folder must still end at the real backslash.
+# The third's folder is Korean, outside code page 932.
 OTHER_BROWSER = "C:\\Program Files\\Other Browser\\browser.exe"
 JAPANESE_BROWSER = "C:\\ブラウザ\\表示.exe"
+KOREAN_BROWSER = "C:\\브라우저\\b.exe"
 NOWHERE = "C:\\nowhere\\browser.exe"
+
+# Desktop folders: Japanese; and outside code page 932 (𠮷, a surrogate pair,
+# and Korean).
+JAPANESE_DESKTOP = "デスクトップ"
+FOREIGN_DESKTOP = "𠮷野 바탕 화면"
 
 
 def xp(csd, version="5.1", build="2600"):
@@ -75,6 +82,14 @@ def desktop(rtype, data=None):
     return scene
 
 
+def desktop_at(folder):
+    """The desktop value names a real folder of the profile, made for the row."""
+    def scene(case):
+        case.user_folder(folder)
+        case.set_desktop_value("C:\\users\\%s\\%s" % (case.user, folder))
+    return scene
+
+
 def other_allow_entries(case):
     case.set_value(wh.ALLOW_LIST, "www.example.org", wh.REG_BINARY, b"")
     case.set_value(wh.ALLOW_LIST, "keep.example.net", wh.REG_BINARY, b"\x01\x02")
@@ -87,12 +102,13 @@ class Row:
     answers: list                   # (window title, action[, text]) in the order they appear
     exit_code: int
     boxes: list                     # (text or pattern, caption, style) in call order
-    chooser: bool = False           # GetOpenFileNameA called (once)
+    chooser: bool = False           # GetOpenFileNameW called (once)
     link: tuple = None              # (target, working folder), or None: no shortcut anywhere
     allowed: bool = False           # the service's host on the allow list
     other_allow: dict = field(default_factory=dict)   # entries that must survive, as reg query lists them
     lang: str = "ja_JP.UTF-8"
     code_page: int = 932            # the ANSI code page the row is meant to exercise
+    desktop_folder: str = None      # a folder of the profile that the desktop value names instead
     runs: int = 1
 
 
@@ -143,9 +159,25 @@ CASES = [
     Row("desktop-unexpanded", [desktop(wh.REG_EXPAND_SZ, "%USERPROFILE%\\Desktop")], [("エラー", OK)], 1,
         [NOT_MADE]),
 
-    # --- another ANSI code page: the texts stay cp932, the file name stays Japanese
+    # --- another ANSI code page (1252): every message reads in Japanese, every path works
     Row("western-code-page", [xp("Service Pack 2")], [("確認", OK)], 0, [DONE], link=DEFAULT_LINK,
         allowed=True, lang="C.UTF-8", code_page=1252),
+    Row("western-chooser-cancelled", [no_browser], [(None, CANCEL), ("エラー", OK)], 0, [NOT_MADE],
+        chooser=True, lang="C.UTF-8", code_page=1252),
+    Row("western-desktop-value-dword", [desktop(wh.REG_DWORD, 0x10)], [("アプリケーション エラー", OK)], 1,
+        [BAD_DESKTOP_TYPE], lang="C.UTF-8", code_page=1252),
+    Row("western-picked-japanese-folder", [browser_at(JAPANESE_BROWSER)],
+        [(None, "type", JAPANESE_BROWSER), ("確認", OK)], 0, [DONE], chooser=True,
+        link=(JAPANESE_BROWSER, "C:\\ブラウザ\\"), lang="C.UTF-8", code_page=1252),
+    Row("western-japanese-desktop", [desktop_at(JAPANESE_DESKTOP)], [("確認", OK)], 0, [DONE],
+        link=DEFAULT_LINK, desktop_folder=JAPANESE_DESKTOP, lang="C.UTF-8", code_page=1252),
+
+    # --- code page 932, paths it cannot hold
+    Row("desktop-outside-code-page", [desktop_at(FOREIGN_DESKTOP)], [("確認", OK)], 0, [DONE],
+        link=DEFAULT_LINK, desktop_folder=FOREIGN_DESKTOP),
+    Row("picked-outside-code-page", [browser_at(KOREAN_BROWSER)],
+        [(OPEN_DIALOG, "type", KOREAN_BROWSER), ("確認", OK)], 0, [DONE], chooser=True,
+        link=(KOREAN_BROWSER, "C:\\브라우저\\")),
 ]
 
 
@@ -165,22 +197,23 @@ def code_range(exe):
 
 
 def check_boxes(row, boxes, exe, check):
-    got = [(b.owner, b.text, b.caption, b.style) for b in boxes]
-    shown = [b.decoded(932) for b in boxes]
-    if len(got) != len(row.boxes) * row.runs:
-        check(False, "message boxes %r, want %d" % (shown, len(row.boxes) * row.runs))
+    """Every box as the user reads it, shown through MessageBoxW: the texts are
+    compared as text, so they read right under any ANSI code page."""
+    if len(boxes) != len(row.boxes) * row.runs:
+        check(False, "message boxes %r, want %d" % ([(b.text, b.caption) for b in boxes],
+                                                      len(row.boxes) * row.runs))
         return
-    for i, ((owner, text, caption, style), (want_text, want_caption, want_style)) in \
-            enumerate(zip(got, row.boxes * row.runs)):
+    for i, (box, (want_text, want_caption, want_style)) in enumerate(zip(boxes, row.boxes * row.runs)):
         what = "message box %d" % (i + 1)
-        check(owner == 0, "%s has owner 0x%x, want none" % (what, owner))
-        check(caption == want_caption.encode("cp932"), "%s caption %r, want %r" % (what, shown[i][1], want_caption))
-        check(style == want_style, "%s style 0x%x, want 0x%x" % (what, style, want_style))
+        check(box.wide, "%s went through MessageBoxA with bytes %r, want MessageBoxW" % (what, box.raw_text))
+        check(box.owner == 0, "%s has owner 0x%x, want none" % (what, box.owner))
+        check(box.caption == want_caption, "%s caption %r, want %r" % (what, box.caption, want_caption))
+        check(box.style == want_style, "%s style 0x%x, want 0x%x" % (what, box.style, want_style))
         if isinstance(want_text, str):
-            check(text == want_text.encode("cp932"), "%s text %r, want %r" % (what, shown[i][0], want_text))
+            check(box.text == want_text, "%s text %r, want %r" % (what, box.text, want_text))
             continue
-        m = want_text.match(text.decode("cp932", "replace"))
-        check(m is not None, "%s text %r, want /%s/" % (what, shown[i][0], want_text.pattern))
+        m = want_text.match(box.text)
+        check(m is not None, "%s text %r, want /%s/" % (what, box.text, want_text.pattern))
         if m:
             start, end = code_range(exe)
             address = int(m.group(1), 16)
@@ -188,18 +221,42 @@ def check_boxes(row, boxes, exe, check):
                   % (what, address, start, end))
 
 
+def in_code_page(text, code_page):
+    try:
+        text.encode("cp%d" % code_page)
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
 def check_link(row, case, check):
-    listing = case.desktop_listing()
+    desktop = case.desktop
+    if row.desktop_folder:
+        desktop = case.user_folder(row.desktop_folder)
+        real = case.desktop_listing()
+        check(real == [], "the profile's own Desktop holds %r, want nothing" % real)
+    listing = sorted(os.listdir(desktop))
     if row.link is None:
         check(listing == [], "Desktop holds %r, want nothing" % listing)
         return
     check(listing == [wh.SHORTCUT_NAME], "Desktop holds %r, want only %r" % (listing, wh.SHORTCUT_NAME))
     if wh.SHORTCUT_NAME not in listing:
         return
-    path = case.shortcut_path()
-    lnk = wh.read_shortcut(path, 932)
-    want = {"Local path": row.link[0], "Working directory": row.link[1],
+    path = os.path.join(desktop, wh.SHORTCUT_NAME)
+    lnk = wh.read_shortcut(path, row.code_page)
+    target, folder = row.link
+    want = {"Working directory": folder,
             "Command line arguments": '"http://%s/menu1/MenuM0000s1"' % HOST}
+    if in_code_page(target, row.code_page):
+        want["Local path"] = target
+    else:
+        # Wine keeps the link's local path in the ANSI code page only (a
+        # character outside it reads back as "?"); its shell items hold every
+        # name of the target in UTF-16, so each must be in the file whole.
+        with open(path, "rb") as f:
+            data = f.read()
+        for name in target.split("\\")[1:]:
+            check(name.encode("utf-16-le") in data, "shortcut's target has no item named %r" % name)
     for name, value in want.items():
         check(lnk.get(name) == value, "shortcut %s is %r, want %r" % (name, lnk.get(name), value))
     for name in ("Description", "Icon location"):
@@ -242,8 +299,10 @@ def run_row(row, args, template, display):
             check(not res.unanswered, "%snever showed %r" % (run, [a[0] for a in res.unanswered]))
             check(res.exit_code == row.exit_code, "%sexit code %r, want %d" % (run, res.exit_code, row.exit_code))
             check(res.open_dialog_calls == (1 if row.chooser else 0),
-                  "%sGetOpenFileNameA called %d time(s), want %d"
+                  "%sGetOpenFileNameW called %d time(s), want %d"
                   % (run, res.open_dialog_calls, 1 if row.chooser else 0))
+            ansi = {f: n for f, n in res.ansi_calls.items() if n}
+            check(not ansi, "%sANSI calls made: %r, want none" % (run, ansi))
         check_boxes(row, [b for r in results for b in r.message_boxes], args.exe, check)
         check_link(row, case, check)
         check_allow_list(row, case, check)

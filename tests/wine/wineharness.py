@@ -21,7 +21,7 @@ import time
 from dataclasses import dataclass
 
 # Bump when the template's content changes, so stale caches are not reused.
-TEMPLATE_FORMAT = 2
+TEMPLATE_FORMAT = 3
 
 # A 64-bit prefix: Wine's own processes (explorer, services, the desktop) are
 # native 64-bit ones and only the program under test runs as a 32-bit process,
@@ -30,7 +30,8 @@ TEMPLATE_FORMAT = 2
 # starting one case's desktop would take minutes.
 WINEARCH = "win64"
 
-RELAY_INCLUDE = "user32.MessageBoxA;comdlg32.GetOpenFileNameA;advapi32.RegSetValueExA"
+RELAY_INCLUDE = ("user32.MessageBoxW;comdlg32.GetOpenFileNameW;advapi32.RegSetValueExW;"
+                 "user32.MessageBoxA;comdlg32.GetOpenFileNameA;advapi32.RegSetValueExA")
 
 SHELL_FOLDERS = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
 USER_SHELL_FOLDERS = SHELL_FOLDERS.replace("Shell Folders", "User Shell Folders")
@@ -155,14 +156,14 @@ def _reg_data(rtype, data):
 
 # ---------------------------------------------------------------- relay trace
 
-# A string argument as relay prints it: address, space, then "..." (with
-# "..." after it when cut short), (null), or an atom such as #0001.
-_ARG = rb'[0-9a-f]+ ("(?:[^"\\]|\\.)*"(?:\.\.\.)?|[^,"]*)'
+# A string argument as relay prints it: address, space, then "..." or L"..."
+# (with "..." after it when cut short), (null), or an atom such as #0001.
+_ARG = rb'[0-9a-f]+ (L?"(?:[^"\\]|\\.)*"(?:\.\.\.)?|[^,"]*)'
 
 
 def unescape_relay(s):
-    """Wine's debugstr form back to raw bytes: \\xNN, \\n, \\r, \\t, \\\\, \\" and
-    printable ASCII as itself."""
+    """Wine's debugstr form of an ANSI string back to raw bytes: \\xNN, \\n,
+    \\r, \\t, \\\\, \\" and printable ASCII as itself."""
     out, i = bytearray(), 0
     while i < len(s):
         c = s[i]
@@ -180,39 +181,68 @@ def unescape_relay(s):
     return bytes(out)
 
 
+def unescape_relay_wide(s):
+    """Wine's debugstr form of a wide string back to text: each code unit
+    outside printable ASCII as \\XXXX (four hex digits), \\n, \\r, \\t, \\\\,
+    \\" as in C; surrogate pairs are joined."""
+    units, i = [], 0
+    while i < len(s):
+        c = s[i]
+        if c != 0x5C:
+            units.append(c)
+            i += 1
+            continue
+        n = s[i + 1:i + 2]
+        if re.fullmatch(rb"[0-9a-fA-F]{4}", s[i + 1:i + 5]):
+            units.append(int(s[i + 1:i + 5], 16))
+            i += 5
+        else:
+            units.append({b"n": 10, b"r": 13, b"t": 9, b"\\": 0x5C, b'"': 0x22}.get(n, 0x5C))
+            i += 2 if n in (b"n", b"r", b"t", b"\\", b'"') else 1
+    raw = b"".join(u.to_bytes(2, "little") for u in units)
+    return raw.decode("utf-16-le", "surrogatepass")
+
+
 @dataclass
 class MessageBoxCall:
     owner: int
-    text: bytes
-    caption: bytes
+    text: str                 # as the user reads it: a W call's text, or an A call's bytes read as cp932
+    caption: str
     style: int
     ret_addr: int
+    wide: bool                # MessageBoxW (else MessageBoxA)
+    raw_text: bytes = b""     # an A call's bytes as passed
     truncated: bool = False   # Wine cut a long string short and printed "..." after it
-
-    def decoded(self, code_page=932):
-        return (self.text.decode("cp%d" % code_page, "replace"),
-                self.caption.decode("cp%d" % code_page, "replace"))
 
 
 _MB_CALL = re.compile(
-    rb"^[0-9a-f]+:Call user32\.MessageBoxA\(([0-9a-f]+)," + _ARG + rb"," + _ARG
+    rb"^[0-9a-f]+:Call user32\.MessageBox([AW])\(([0-9a-f]+)," + _ARG + rb"," + _ARG
     + rb",([0-9a-f]+)\) ret=([0-9a-f]+)", re.M)
 
 
 def _relay_arg(tok):
-    m = re.fullmatch(rb'"((?:[^"\\]|\\.)*)"(\.\.\.)?', tok)
-    if m:
-        return unescape_relay(m.group(1)), bool(m.group(2))
-    return None, False   # NULL or an atom such as #0001
+    """(text, cut short) of one string argument: str for L"...", bytes for "...",
+    None for NULL or an atom such as #0001."""
+    m = re.fullmatch(rb'(L?)"((?:[^"\\]|\\.)*)"(\.\.\.)?', tok)
+    if not m:
+        return None, False
+    if m.group(1):
+        return unescape_relay_wide(m.group(2)), bool(m.group(3))
+    return unescape_relay(m.group(2)), bool(m.group(3))
+
+
+def _as_text(value):
+    return value.decode("cp932", "replace") if isinstance(value, bytes) else (value or "")
 
 
 def parse_message_boxes(relay):
     calls = []
     for m in _MB_CALL.finditer(relay):
-        text, t_cut = _relay_arg(m.group(2))
-        caption, c_cut = _relay_arg(m.group(3))
-        calls.append(MessageBoxCall(int(m.group(1), 16), text, caption, int(m.group(4), 16),
-                                    int(m.group(5), 16), t_cut or c_cut))
+        text, t_cut = _relay_arg(m.group(3))
+        caption, c_cut = _relay_arg(m.group(4))
+        calls.append(MessageBoxCall(int(m.group(2), 16), _as_text(text), _as_text(caption),
+                                    int(m.group(5), 16), int(m.group(6), 16), m.group(1) == b"W",
+                                    text if isinstance(text, bytes) else b"", t_cut or c_cut))
     return calls
 
 
@@ -220,17 +250,22 @@ def count_calls(relay, dll_func):
     return len(re.findall(rb"^[0-9a-f]+:Call " + re.escape(dll_func.encode()) + rb"\(", relay, re.M))
 
 
+# The ANSI calls the program once made, traced so that a run can show it makes
+# none of them now.
+ANSI_CALLS = ("user32.MessageBoxA", "comdlg32.GetOpenFileNameA", "advapi32.RegSetValueExA")
+
+
 @dataclass
 class RegSetCall:
     hkey: int
-    name: bytes
+    name: str
     rtype: int
     size: int
     ret_addr: int
 
 
 _RSV_CALL = re.compile(
-    rb"^[0-9a-f]+:Call advapi32\.RegSetValueExA\(([0-9a-f]+)," + _ARG
+    rb"^[0-9a-f]+:Call advapi32\.RegSetValueEx[AW]\(([0-9a-f]+)," + _ARG
     + rb",[0-9a-f]+,([0-9a-f]+),[0-9a-f]+,([0-9a-f]+)\) ret=([0-9a-f]+)", re.M)
 
 
@@ -238,7 +273,7 @@ def parse_reg_set_calls(relay):
     out = []
     for m in _RSV_CALL.finditer(relay):
         name, _ = _relay_arg(m.group(2))
-        out.append(RegSetCall(int(m.group(1), 16), name, int(m.group(3), 16), int(m.group(4), 16),
+        out.append(RegSetCall(int(m.group(1), 16), _as_text(name), int(m.group(3), 16), int(m.group(4), 16),
                               int(m.group(5), 16)))
     return out
 
@@ -433,8 +468,9 @@ class RunResult:
     exit_code: object          # int, or None when the run timed out and was killed
     relay: bytes
     message_boxes: list
-    open_dialog_calls: int
+    open_dialog_calls: int     # GetOpenFileNameW calls
     reg_set_calls: list
+    ansi_calls: dict           # each of ANSI_CALLS: how often it was called
     answered: list             # (answer, window name) in the order handled
     unanswered: list
     stray_windows: list        # names of windows of the process left when it timed out
@@ -687,8 +723,8 @@ class Case:
         with open(log, "rb") as f:
             relay = f.read()
         return RunResult(code, relay, parse_message_boxes(relay),
-                         count_calls(relay, "comdlg32.GetOpenFileNameA"), parse_reg_set_calls(relay),
-                         answered, pending, stray, time.monotonic() - t0, log, tuple(answer_times))
+                         count_calls(relay, "comdlg32.GetOpenFileNameW"), parse_reg_set_calls(relay),
+                         {f: count_calls(relay, f) for f in ANSI_CALLS}, answered, pending, stray, time.monotonic() - t0, log, tuple(answer_times))
 
     def _press_again(self, visible, handled):
         """A box that gets its key in the moment it is mapped may drop it and

@@ -34,15 +34,34 @@ FAULTS = [
      ["xp-sp2", "xp-sp3", "xp-sp2-second-run", "chooser-picked"]),
     ("another allow-list entry is overwritten", "setup/popup_allowance.cpp",
      "if (!state.Registry->OpenKey(PopupAllowKey)) return;",
-     'if (!state.Registry->OpenKey(PopupAllowKey)) return;\n  state.Registry->WriteBinary("www.example.org", "y");',
+     'if (!state.Registry->OpenKey(PopupAllowKey)) return;\n  state.Registry->WriteBinary(u"www.example.org", "y");',
      ["xp-sp2-other-entries-kept"]),
-    ("the folder split ignores lead bytes", "setup/desktop_shortcut.cpp",
-     "FolderPart(state.BrowserPath, system.AnsiLeadBytes())", "FolderPart(state.BrowserPath, {})",
-     ["chooser-picked-0x5c-trail-byte"]),
-    ("the file name is widened with the ANSI code page", "setup/desktop_shortcut.cpp",
-     "system.Widen(ShortcutFileName, platform::kJapaneseCodePage)",
-     "system.Widen(ShortcutFileName, platform::kAnsiCodePage)",
-     ["western-code-page"]),
+    ("the message boxes go through MessageBoxA", "platform/win32_services.cpp",
+     "MessageBoxW(nullptr, Wide(std::u16string(text)), Wide(std::u16string(caption)), style);",
+     "char a[2048] = {}, b[256] = {};\n"
+     "  WideCharToMultiByte(CP_ACP, 0, Wide(std::u16string(text)), -1, a, sizeof a, nullptr, nullptr);\n"
+     "  WideCharToMultiByte(CP_ACP, 0, Wide(std::u16string(caption)), -1, b, sizeof b, nullptr, nullptr);\n"
+     "  MessageBoxA(nullptr, a, b, style);",
+     ["win7-completed", "chooser-cancelled", "western-code-page", "western-chooser-cancelled",
+      "western-desktop-value-dword"]),
+    ("the desktop value is read through RegQueryValueExA", "platform/win32_registry.cpp",
+     "return RegistryValueText(name, type, std::string_view(data.data(), got < size ? got : size));",
+     "char ansi[4096] = {};\n"
+     "      DWORD ansiSize = sizeof ansi - 1;\n"
+     "      RegQueryValueExA(sectionKey.get(), \"Desktop\", nullptr, &type, reinterpret_cast<BYTE*>(ansi), &ansiSize);\n"
+     "      wchar_t wide[4096] = {};\n"
+     "      MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 4096);\n"
+     "      const std::u16string text(reinterpret_cast<const char16_t*>(wide));\n"
+     "      return RegistryValueText(name, type, std::string_view(reinterpret_cast<const char*>(text.data()), text.size() * 2));",
+     ["desktop-outside-code-page", "western-japanese-desktop"]),
+    ("the shortcut's path is widened with the ANSI code page", "platform/win32_shell_link.cpp",
+     "return SUCCEEDED(file_.get()->Save(Wide(std::u16string(path)), FALSE));",
+     "char bytes[1024] = {};\n"
+     "    wchar_t wide[1024] = {};\n"
+     "    WideCharToMultiByte(932, 0, Wide(std::u16string(path)), -1, bytes, sizeof bytes, nullptr, nullptr);\n"
+     "    MultiByteToWideChar(CP_ACP, 0, bytes, -1, wide, 1024);\n"
+     "    return SUCCEEDED(file_.get()->Save(wide, FALSE));",
+     ["western-code-page", "western-japanese-desktop", "desktop-outside-code-page"]),
     ("an empty desktop folder is used", "setup/desktop_shortcut.cpp",
      "if (state.DesktopFolder.empty()) return false;", "",
      ["desktop-value-missing"]),
@@ -106,6 +125,13 @@ def main():
                     cmd += ["--only", row]
                 out = sh(cmd, ROOT).stdout
                 failed = [line.split()[2] for line in out.splitlines() if line.startswith("FAIL")]
+                # Rows the suite cannot run on this machine (see test_endings.py) prove nothing here.
+                skipped = [line.split()[2] for line in out.splitlines() if line.startswith("skip")]
+                rows = [r for r in rows if r not in skipped]
+                if not rows:
+                    print("?    %s: every row for it is skipped on this machine" % name)
+                    missed += 1
+                    continue
                 caught = sorted(failed) == sorted(rows)
                 missed += not caught
                 print("%s %s: rows %s failed" % ("ok  " if caught else "MISS", name, ", ".join(failed) or "none"),

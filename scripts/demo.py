@@ -6,7 +6,8 @@ the pop-up allowance it wrote and its exit code.
 With --screenshots DIR it also saves what the user sees, as PNG files: the
 completion message, and, from a second run on a machine without Internet
 Explorer at its default path, the browser chooser and the error message that
-follows when the user cancels it.
+follows when the user cancels it, and the completion message once more as
+a Western Windows (ANSI code page 1252) shows it.
 
     python3 scripts/demo.py --exe EXE --build DIR [--screenshots DIR]
 """
@@ -25,14 +26,15 @@ STYLES = {0x10: "MB_ICONERROR", 0x40: "MB_ICONINFORMATION", 0x2000: "MB_TASKMODA
 # Without a window manager Wine leaves window frames to one; this has it draw
 # its own, so that the pictures show the title bars a user sees.
 X11_DRIVER = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
+FONT_LINKS = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
 
 
 def style_names(style):
     return " | ".join([n for bit, n in STYLES.items() if style & bit == bit] or ["MB_OK"])
 
 
-def start_case(template, display, build, name, pictures):
-    case = wh.Case(template, os.path.join(build, name), display, lang="ja_JP.UTF-8")
+def start_case(template, display, build, name, pictures, lang="ja_JP.UTF-8"):
+    case = wh.Case(template, os.path.join(build, name), display, lang=lang)
     case.set_windows_version("5.1", "Service Pack 2", "2600")
     if pictures:
         # a grab of an unmanaged window (the harness's default, which saves
@@ -135,6 +137,19 @@ def main():
                 res = run_from_downloads(case, args.exe, [("開く", "cancel"), ("エラー", "ok")], camera)
                 if res.timed_out or res.unanswered:
                     print("the chooser run did not end as expected: %r" % (res.unanswered or res.stray_windows))
+                    return 1
+                print("exit code: %d" % res.exit_code)
+            print("\nagain, as on a Western Windows (LANG=C.UTF-8, ANSI code page 1252):", flush=True)
+            with start_case(template, display, args.build, "demo-western", pictures, lang="C.UTF-8") as case:
+                # Windows draws characters its dialog font lacks with a linked
+                # font (Tahoma links to a Japanese one on every Windows); Wine
+                # needs to be told which of the host's fonts that is.
+                case.set_value(FONT_LINKS, "Tahoma", wh.REG_MULTI_SZ, ["ipag.ttf,IPAGothic"])
+                case.set_value(FONT_LINKS, "MS Shell Dlg", wh.REG_MULTI_SZ, ["ipag.ttf,IPAGothic"])
+                camera = camera_for(display, pictures, ["completed-western.png"])
+                res = run_from_downloads(case, args.exe, [("確認", "ok")], camera)
+                if res.timed_out or res.unanswered:
+                    print("the run did not end as expected: %r" % (res.unanswered or res.stray_windows))
                     return 1
                 print("exit code: %d" % res.exit_code)
     print("(took %.1f s)" % (time.monotonic() - t0))

@@ -161,45 +161,41 @@ def _reg_data(rtype, data):
 _ARG = rb'[0-9a-f]+ (L?"(?:[^"\\]|\\.)*"(?:\.\.\.)?|[^,"]*)'
 
 
-def unescape_relay(s):
-    """Wine's debugstr form of an ANSI string back to raw bytes: \\xNN, \\n,
-    \\r, \\t, \\\\, \\" and printable ASCII as itself."""
-    out, i = bytearray(), 0
+_C_ESCAPES = {b"n": 10, b"r": 13, b"t": 9, b"\\": 0x5C, b'"': 0x22}
+
+
+def _relay_units(s, wide):
+    """Wine's debugstr form back to what it shows: the bytes of an ANSI string
+    (others than printable ASCII as \\xNN) or the UTF-16 code units of a wide
+    one (as \\XXXX); \\n, \\r, \\t, \\\\ and \\" as in C."""
+    units, i = [], 0
     while i < len(s):
-        c = s[i]
-        if c != 0x5C:
-            out.append(c)
+        if s[i] != 0x5C:
+            units.append(s[i])
             i += 1
-            continue
-        n = s[i + 1:i + 2]
-        if n == b"x":
-            out.append(int(s[i + 2:i + 4], 16))
+        elif wide and re.fullmatch(rb"[0-9a-fA-F]{4}", s[i + 1:i + 5]):
+            units.append(int(s[i + 1:i + 5], 16))
+            i += 5
+        elif not wide and s[i + 1:i + 2] == b"x":
+            units.append(int(s[i + 2:i + 4], 16))
             i += 4
-        else:
-            out += {b"n": b"\n", b"r": b"\r", b"t": b"\t", b"\\": b"\\", b'"': b'"'}.get(n, b"\\" + n)
+        elif s[i + 1:i + 2] in _C_ESCAPES:
+            units.append(_C_ESCAPES[s[i + 1:i + 2]])
             i += 2
-    return bytes(out)
+        else:
+            units.append(0x5C)
+            i += 1
+    return units
+
+
+def unescape_relay(s):
+    """An ANSI string of the relay trace as the bytes it was."""
+    return bytes(_relay_units(s, wide=False))
 
 
 def unescape_relay_wide(s):
-    """Wine's debugstr form of a wide string back to text: each code unit
-    outside printable ASCII as \\XXXX (four hex digits), \\n, \\r, \\t, \\\\,
-    \\" as in C; surrogate pairs are joined."""
-    units, i = [], 0
-    while i < len(s):
-        c = s[i]
-        if c != 0x5C:
-            units.append(c)
-            i += 1
-            continue
-        n = s[i + 1:i + 2]
-        if re.fullmatch(rb"[0-9a-fA-F]{4}", s[i + 1:i + 5]):
-            units.append(int(s[i + 1:i + 5], 16))
-            i += 5
-        else:
-            units.append({b"n": 10, b"r": 13, b"t": 9, b"\\": 0x5C, b'"': 0x22}.get(n, 0x5C))
-            i += 2 if n in (b"n", b"r", b"t", b"\\", b'"') else 1
-    raw = b"".join(u.to_bytes(2, "little") for u in units)
+    """A wide string of the relay trace as text (surrogate pairs joined)."""
+    raw = b"".join(u.to_bytes(2, "little") for u in _relay_units(s, wide=True))
     return raw.decode("utf-16-le", "surrogatepass")
 
 

@@ -199,10 +199,12 @@ def main():
                             ("exe: hardened first, run completes", lambda: check_exe(args, template, display)),
                             ("exe: the dialog's DLLs come from the system folder",
                              lambda: check_exe_dialog(args, template, display))]:
-            try:
-                problems = check()
-            except (wh.HarnessError, subprocess.TimeoutExpired) as e:
-                problems = ["harness: %s" % e]
+            def attempt():
+                try:
+                    return (check(),)
+                except (wh.HarnessError, subprocess.TimeoutExpired) as e:
+                    return (["harness: %s" % e],)
+            problems = wh.until_it_passes(name, attempt)[0]
             if problems:
                 failed += 1
                 print("FAIL %s:" % name)

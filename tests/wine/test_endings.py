@@ -310,7 +310,6 @@ def run_row(row, args, template, display):
 
 
 HOST = None
-EMULATED_ATTEMPTS = 3
 
 
 def main():
@@ -353,18 +352,8 @@ def main():
         except wh.HarnessError as e:
             return ["harness: %s" % e], 0.0
 
-    # Under the emulator a sound run still fails now and then (see
-    # wh.emulated_32bit); a fault of the exe fails every time. Each failed
-    # attempt is printed, so a row that needed more than one stays visible.
-    attempts = EMULATED_ATTEMPTS if wh.emulated_32bit() else 1
-
     def one(row):
-        for n in range(1, attempts + 1):
-            problems, seconds = attempt(row)
-            if not problems or n == attempts:
-                return problems, seconds
-            print("again %s: attempt %d of %d failed: %s" % (row.name, n, attempts, "; ".join(problems)),
-                  flush=True)
+        return wh.until_it_passes(row.name, lambda: attempt(row))
 
     failed = 0
     try:

@@ -30,22 +30,6 @@ std::string Convert(std::string_view input, const std::string& from, const std::
 
 }  // namespace
 
-std::string ToUtf8(std::string_view bytes, unsigned codePage) {
-  std::string out;
-  while (!bytes.empty()) {
-    std::size_t stopped = 0;
-    out += Convert(bytes, CharsetName(codePage), "UTF-8", &stopped);
-    if (stopped >= bytes.size()) break;
-    static const char hex[] = "0123456789ABCDEF";
-    const auto bad = static_cast<unsigned char>(bytes[stopped]);
-    out += "\\x";
-    out += hex[bad >> 4];
-    out += hex[bad & 15];
-    bytes.remove_prefix(stopped + 1);
-  }
-  return out;
-}
-
 std::string FromUtf8(std::string_view utf8, unsigned codePage) {
   std::size_t stopped = 0;
   std::string out = Convert(utf8, "UTF-8", CharsetName(codePage), &stopped);

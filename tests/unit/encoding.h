@@ -7,9 +7,6 @@
 
 namespace testing_encoding {
 
-// `bytes` in code page `codePage` (932, 1252, ...) as UTF-8; bytes that do not
-// decode appear as \xNN so that a corrupted text is visible in a failure.
-std::string ToUtf8(std::string_view bytes, unsigned codePage);
 // UTF-8 as bytes of `codePage`; throws when a character has no form there.
 std::string FromUtf8(std::string_view utf8, unsigned codePage);
 
